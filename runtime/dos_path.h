@@ -1,0 +1,57 @@
+// Conversion between the system's DOS paths and host paths, in one place.
+//
+// Each drive letter maps to a host folder. C: maps to "/" unless told otherwise; the
+// environment variable PX_DRIVES adds or overrides letters ("D=/media/usb;E=/srv/up").
+// An unmapped drive behaves like a missing drive. The current drive is the mapped drive
+// whose folder is the longest prefix of the host's current folder.
+#ifndef PX_RUNTIME_DOS_PATH_H_
+#define PX_RUNTIME_DOS_PATH_H_
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace px {
+
+class DriveMap {
+ public:
+  // C: -> "/" plus the letters of PX_DRIVES.
+  static DriveMap FromEnvironment();
+  // Host folder of a drive letter (either case), or nothing when unmapped.
+  std::optional<std::string> Root(char letter) const;
+  void Set(char letter, std::string host_folder);
+  void Remove(char letter);
+  // The drive whose folder is the longest prefix of host_path (a '\0' when none), and
+  // the rest of the path after that folder, without a leading '/'.
+  char DriveOf(std::string_view host_path, std::string* rest) const;
+
+ private:
+  std::map<char, std::string> roots_;  // upper-case letter -> folder without trailing '/'
+};
+
+// The process's drive map (read from the environment on first use).
+DriveMap& GetDriveMap();
+
+// True when the name starts with a drive letter and a colon.
+bool HasDrive(std::string_view name);
+
+// Converts a system name to a host path without touching the file system:
+// "C:\PX\a.dbf" -> "/PX/a.dbf" through the drive map; "\PX\a" -> the current drive's
+// folder + "/PX/a"; "temp\x" -> "temp/x"; a name starting with "/" is already a host
+// path. Returns false for a drive that is not mapped.
+bool DosToHost(std::string_view name, std::string* host);
+
+// The DOS form of a host path ("/PX/a.dbf" -> "C:\PX\a.dbf"); a path outside every
+// mapped drive is returned with '/' turned into '\' and no drive.
+std::string HostToDos(std::string_view host_path);
+
+// Splits a system name at its last separator ("\", "/" or the drive colon):
+// folder part (with its separator) and file part.
+void SplitPath(std::string_view name, std::string* folder, std::string* file);
+// Base name without extension, and extension with its dot ("" when none).
+void SplitExtension(std::string_view file, std::string* base, std::string* ext);
+
+}  // namespace px
+
+#endif  // PX_RUNTIME_DOS_PATH_H_

@@ -1,0 +1,151 @@
+// Error values and the process-wide error handler.
+//
+// The engine, the expression evaluator and the file operations never throw: they build
+// an Error, hand it to the process handler with RaiseError and act on the answer. An
+// answer of retry asks the raiser to repeat its step (raisers loop "while the handler
+// answers retry"); default asks it to go on with its default outcome; a value is used
+// as the operation's result (zero division).
+//
+// The handler slot starts out holding StandardErrorHandler, whose quiet policy turns
+// zero division into 0 and sharing failures into the network-error flag, and passes
+// everything else to the report hook. The report hook is where the user interface
+// writes the error log and shows the error dialog; until one is installed, errors are
+// recorded (see RecordedErrors) and answered with default.
+#ifndef PX_RUNTIME_ERROR_H_
+#define PX_RUNTIME_ERROR_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/value.h"
+
+namespace px {
+
+// General codes of errors, shared by every subsystem.
+enum GenCode : int {
+  kErrArg = 1,             // "Argument error"
+  kErrBound = 2,           // "Bound error"
+  kErrStrOverflow = 3,     // "String overflow"
+  kErrNumOverflow = 4,     // "Numeric overflow"
+  kErrZeroDiv = 5,         // "Zero divisor"
+  kErrNumErr = 6,          // "Numeric error"
+  kErrSyntax = 7,          // "Syntax error"
+  kErrCompTooComplex = 8,  // "Operation too complex"
+  kErrMem = 11,            // "Memory low"
+  kErrNoFunc = 12,         // "Undefined function"
+  kErrNoMethod = 13,       // "No exported method"
+  kErrNoVar = 14,          // "Variable does not exist"
+  kErrNoAlias = 15,        // "Alias does not exist"
+  kErrNoVarMethod = 16,    // "No exported variable"
+  kErrBadAlias = 17,       // "Illegal characters in alias"
+  kErrDupAlias = 18,       // "Alias already in use"
+  kErrCreate = 20,         // "Create error"
+  kErrOpen = 21,           // "Open error"
+  kErrClose = 22,          // "Close error"
+  kErrRead = 23,           // "Read error"
+  kErrWrite = 24,          // "Write error"
+  kErrPrint = 25,          // "Print error"
+  kErrUnsupported = 30,    // "Operation not supported"
+  kErrLimit = 31,          // "Limit exceeded"
+  kErrCorruption = 32,     // "Corruption detected"
+  kErrDataType = 33,       // "Data type error"
+  kErrDataWidth = 34,      // "Data width error"
+  kErrNoTable = 35,        // "Workarea not in use"
+  kErrNoOrder = 36,        // "Workarea not indexed"
+  kErrShared = 37,         // "Exclusive required"
+  kErrUnlocked = 38,       // "Lock required"
+  kErrReadOnly = 39,       // "Write not allowed"
+  kErrAppendLock = 40,     // "Append lock failed"
+  kErrLock = 41,           // "Lock Failure"
+};
+
+// The standard description of a general code ("" for codes without one).
+const char* GenCodeDescription(int gen_code);
+
+constexpr int kSeverityWarning = 1;
+constexpr int kSeverityError = 2;
+
+// An error as the handler sees it. Field names follow the error object of the system.
+struct Error {
+  int severity = kSeverityError;
+  int gen_code = 0;
+  std::string subsystem;
+  int sub_code = 0;
+  int os_code = 0;
+  std::string description;
+  std::string filename;
+  std::string operation;
+  std::vector<Value> args;
+  bool has_args = false;  // args were attached (even an empty list)
+  bool can_retry = false;
+  bool can_default = false;
+  bool can_substitute = false;
+  int tries = 0;  // how often the raiser has raised this error
+
+  // An error with the standard description of its general code.
+  static Error Make(std::string subsystem, int gen_code, int sub_code);
+};
+
+// The handler's answer to one error.
+struct ErrorAnswer {
+  enum class Kind { kDefault, kRetry, kValue };
+  Kind kind = Kind::kDefault;
+  Value value;
+
+  static ErrorAnswer Default() { return {}; }
+  static ErrorAnswer Retry() { return {Kind::kRetry, Value()}; }
+  static ErrorAnswer Substitute(Value v) { return {Kind::kValue, std::move(v)}; }
+  bool retry() const { return kind == Kind::kRetry; }
+};
+
+using ErrorHandler = std::function<ErrorAnswer(Error&)>;
+
+// Hands the error to the process handler (after counting the try) and returns its
+// answer. A retry answer for an error that cannot be retried is turned into default,
+// so raisers may loop on retry() without checking can_retry themselves.
+ErrorAnswer RaiseError(Error& e);
+inline ErrorAnswer RaiseError(Error&& e) {
+  return RaiseError(e);
+}
+
+// Installs a handler and returns the one it replaces.
+ErrorHandler SetErrorHandler(ErrorHandler handler);
+
+// Replaces the handler for the life of the object and restores the previous one.
+class ScopedErrorHandler {
+ public:
+  explicit ScopedErrorHandler(ErrorHandler handler);
+  ~ScopedErrorHandler();
+  ScopedErrorHandler(const ScopedErrorHandler&) = delete;
+  ScopedErrorHandler& operator=(const ScopedErrorHandler&) = delete;
+
+ private:
+  ErrorHandler previous_;
+};
+
+// The standard handler: steps 1 to 3 of the handling order (zero division gives 0;
+// open errors with OS code 32 or 5 and append-lock errors that can default set the
+// network-error flag and answer default), then the report hook.
+ErrorAnswer StandardErrorHandler(Error& e);
+
+// Installs the report hook called by StandardErrorHandler for every error it does not
+// settle quietly; returns the previous hook. An empty hook restores the recording one.
+ErrorHandler SetReportHook(ErrorHandler hook);
+
+// Errors that reached the recording report hook, oldest first.
+const std::vector<Error>& RecordedErrors();
+void ClearRecordedErrors();
+
+// The error's message text: "Error DBFNTX/1001  Open error: file" or
+// "(DOS Error 2) DBFNTX/1001  Open error: file".
+std::string ERRORMESSAGE(const Error& e);
+
+// Ends the program with the exit code after running the quit hooks (newest first).
+[[noreturn]] void QuitProgram(int exit_code);
+// Registers a function run by QuitProgram (closing tables, releasing windows).
+void AddQuitHook(std::function<void()> hook);
+
+}  // namespace px
+
+#endif  // PX_RUNTIME_ERROR_H_

@@ -1,0 +1,35 @@
+#include "runtime/process_state.h"
+
+namespace px {
+
+ProcessState& GetProcessState() {
+  static ProcessState* state = new ProcessState();
+  return *state;
+}
+
+bool GetNetErr() {
+  return GetProcessState().net_err;
+}
+void SetNetErr(bool value) {
+  GetProcessState().net_err = value;
+}
+
+void ResetProcessStateForTesting() {
+  ProcessState& s = GetProcessState();
+  s.settings = Settings();
+  s.memvars.Clear();
+  s.net_err = false;
+  s.handler = nullptr;
+  s.report_hook = nullptr;
+  s.recorded_errors.clear();
+  s.quit_hooks.clear();
+}
+
+Settings& GetSettings() {
+  return GetProcessState().settings;
+}
+MemVars& GetMemVars() {
+  return GetProcessState().memvars;
+}
+
+}  // namespace px

@@ -1,0 +1,38 @@
+// The process-wide state of the system, kept in one place: engine settings, memory
+// variables, the network-error flag and the error handler slot. (The work-area
+// registry, the other process-wide structure, lives with the work areas in
+// engine/workarea/registry.cc.) One thread uses all of it.
+#ifndef PX_RUNTIME_PROCESS_STATE_H_
+#define PX_RUNTIME_PROCESS_STATE_H_
+
+#include <functional>
+#include <vector>
+
+#include "runtime/error.h"
+#include "runtime/memvars.h"
+#include "runtime/settings.h"
+
+namespace px {
+
+struct ProcessState {
+  Settings settings;
+  MemVars memvars;
+  bool net_err = false;
+  ErrorHandler handler;      // empty means StandardErrorHandler
+  ErrorHandler report_hook;  // empty means the recording hook
+  std::vector<Error> recorded_errors;
+  std::vector<std::function<void()>> quit_hooks;
+};
+
+ProcessState& GetProcessState();
+
+// The network-error flag (NETERR): cleared at every open and append, set when one fails.
+bool GetNetErr();
+void SetNetErr(bool value);
+
+// Puts settings, variables, flag and handler back to their start values (tests).
+void ResetProcessStateForTesting();
+
+}  // namespace px
+
+#endif  // PX_RUNTIME_PROCESS_STATE_H_

@@ -1,0 +1,23 @@
+// Entry point of every test program: registers the engine's drivers once and gives
+// each test a fresh process state (settings, variables, handler, work areas) and its
+// own scratch folder as the current folder.
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "runtime/process_state.h"
+
+namespace {
+
+class ProcessStateReset : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override { px::ResetProcessStateForTesting(); }
+  void OnTestEnd(const testing::TestInfo&) override { px::ResetProcessStateForTesting(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  px::InitEngine();
+  testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateReset);
+  return RUN_ALL_TESTS();
+}
