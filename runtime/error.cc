@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/env.h"
 #include "runtime/process_state.h"
 
 namespace px {
@@ -170,6 +171,31 @@ void QuitProgram(int exit_code) {
 
 void AddQuitHook(std::function<void()> hook) {
   GetProcessState().quit_hooks.push_back(std::move(hook));
+}
+
+void UnrecoverableError(int number, const std::string& text) {
+  if (!text.empty()) {
+    int code = 0;
+    std::unique_ptr<File> f = GetEnv()->CreateFile("error.log", FileShare::kExclusive, &code);
+    if (f != nullptr) {
+      const std::string line = text + "\r\n";
+      f->WriteAt(0, line.data(), line.size());
+    }
+  }
+  std::function<void(int, const std::string&)> hook = GetProcessState().fatal_hook;
+  if (hook) {
+    hook(number, text);
+  } else {
+    std::fprintf(stderr, "Unrecoverable error %d: %s\n", number, text.c_str());
+  }
+  QuitProgram(1);
+}
+
+std::function<void(int, const std::string&)> SetFatalHook(
+    std::function<void(int, const std::string&)> hook) {
+  std::function<void(int, const std::string&)> previous = std::move(GetProcessState().fatal_hook);
+  GetProcessState().fatal_hook = std::move(hook);
+  return previous;
 }
 
 }  // namespace px

@@ -146,6 +146,15 @@ std::string ERRORMESSAGE(const Error& e);
 // Registers a function run by QuitProgram (closing tables, releasing windows).
 void AddQuitHook(std::function<void()> hook);
 
+// An error that cannot be handed to the handler (the index sort out of memory, 9000
+// "Not enough room for index buffer"): writes its text to "error.log" in the current
+// folder (replacing it) when there is a text, shows it through the fatal hook (a stop
+// box "Unrecoverable error 9000: "), and ends the program with exit code 1.
+[[noreturn]] void UnrecoverableError(int number, const std::string& text);
+// Installs the function that shows an unrecoverable error; returns the previous one.
+std::function<void(int, const std::string&)> SetFatalHook(
+    std::function<void(int, const std::string&)> hook);
+
 }  // namespace px
 
 #endif  // PX_RUNTIME_ERROR_H_

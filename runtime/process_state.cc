@@ -23,6 +23,9 @@ void ResetProcessStateForTesting() {
   s.report_hook = nullptr;
   s.recorded_errors.clear();
   s.quit_hooks.clear();
+  s.fatal_hook = nullptr;
+  s.call_stack.clear();
+  s.error_report_depth = 0;
 }
 
 Settings& GetSettings() {

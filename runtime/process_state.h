@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "runtime/call_stack.h"
 #include "runtime/error.h"
 #include "runtime/memvars.h"
 #include "runtime/settings.h"
@@ -22,6 +23,9 @@ struct ProcessState {
   ErrorHandler report_hook;  // empty means the recording hook
   std::vector<Error> recorded_errors;
   std::vector<std::function<void()>> quit_hooks;
+  std::function<void(int, const std::string&)> fatal_hook;  // shows unrecoverable errors
+  std::vector<CallFrame> call_stack;  // the driver's named steps, innermost last
+  int error_report_depth = 0;         // > 0 while the error report runs
 };
 
 ProcessState& GetProcessState();
