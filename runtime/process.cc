@@ -140,7 +140,8 @@ int ReadExecError(int fd) {
 class PosixProcessRunner : public ProcessRunner {
  public:
   LaunchResult Run(const LaunchRequest& request, bool wait,
-                   const std::function<void()>& after_start) override {
+                   const std::function<void()>& after_start,
+                   const std::function<void()>& while_waiting) override {
     LaunchResult result;
     if (request.commands.empty()) {
       // An empty batch file runs and ends at once.
@@ -189,8 +190,20 @@ class PosixProcessRunner : public ProcessRunner {
     }
     result.started = true;
     if (after_start) after_start();
-    if (wait) result.exit_code = WaitFor(pid);
+    if (wait) result.exit_code = while_waiting ? PollFor(pid, while_waiting) : WaitFor(pid);
     return result;
+  }
+
+ private:
+  static int PollFor(pid_t pid, const std::function<void()>& while_waiting) {
+    for (;;) {
+      int status = 0;
+      const pid_t done = waitpid(pid, &status, WNOHANG);
+      if (done == pid) return ExitCodeOf(status);
+      if (done < 0 && errno != EINTR) return -1;
+      while_waiting();
+      GetEnv()->SleepMicros(50000);
+    }
   }
 };
 

@@ -55,12 +55,14 @@ struct LaunchResult {
 class ProcessRunner {
  public:
   virtual ~ProcessRunner() = default;
-  // Starts the commands (one after the other for a batch) and, with wait set, blocks
-  // until the last has ended. after_start runs once the first program is running,
-  // before the wait begins (the caller pumps its window messages there); it may be
-  // empty.
+  // Starts the commands (one after the other for a batch) and, with wait set, waits
+  // until the last has ended. after_start runs once the program is running, before
+  // the wait begins (the caller pumps its window messages there). while_waiting, when
+  // given, is called about every 50 milliseconds of the Env's clock during the wait;
+  // without it the wait blocks. Either may be empty.
   virtual LaunchResult Run(const LaunchRequest& request, bool wait,
-                           const std::function<void()>& after_start) = 0;
+                           const std::function<void()>& after_start,
+                           const std::function<void()>& while_waiting) = 0;
 
   // The real operating system.
   static ProcessRunner* Posix();

@@ -25,7 +25,7 @@ void ResetProcessStateForTesting() {
   s.quit_hooks.clear();
   s.fatal_hook = nullptr;
   s.call_stack.clear();
-  s.error_report_depth = 0;
+  s.error_report = ErrorReportState();
 }
 
 Settings& GetSettings() {

@@ -15,6 +15,14 @@
 
 namespace px {
 
+// Where the error report (log and dialog) is, so that an error raised inside it ends
+// the program instead of recursing.
+struct ErrorReportState {
+  int depth = 0;           // > 0 while the report runs
+  int line = 0;            // the report's current source line
+  bool in_dialog = false;  // the error dialog is up
+};
+
 struct ProcessState {
   Settings settings;
   MemVars memvars;
@@ -25,7 +33,7 @@ struct ProcessState {
   std::vector<std::function<void()>> quit_hooks;
   std::function<void(int, const std::string&)> fatal_hook;  // shows unrecoverable errors
   std::vector<CallFrame> call_stack;  // the driver's named steps, innermost last
-  int error_report_depth = 0;         // > 0 while the error report runs
+  ErrorReportState error_report;      // the error report running, if any
 };
 
 ProcessState& GetProcessState();

@@ -1,19 +1,18 @@
-// Provisional console implementation of the message boxes: every box is one line on
-// standard output. The user-interface backends replace it.
 #include "ui/messages.h"
 
 #include <cstdio>
 
-#include "runtime/date.h"
+#include "runtime/date_text.h"
+#include "ui/backend.h"
 
 namespace px {
 
 namespace {
 
-void Show(const char* default_caption, const Value& message, const Value& caption) {
+void Show(MessageIcon icon, const char* default_caption, const Value& message,
+          const Value& caption) {
   const std::string cap = caption.is_string() ? caption.str() : default_caption;
-  std::printf("[%s] %s\n", cap.c_str(), MessageText(message).c_str());
-  std::fflush(stdout);
+  GetUiBackend().MessageBox(icon, MessageText(message), cap);
 }
 
 }  // namespace
@@ -28,14 +27,15 @@ std::string MessageText(const Value& message) {
     case Value::Type::kNumber:
       if (message.is_integer()) return std::to_string(message.integer());
       {
-        char buf[512];
+        // Large enough for "%f" of the largest double.
+        char buf[400];
         std::snprintf(buf, sizeof(buf), "%f", message.number());
         return buf;
       }
     case Value::Type::kLogical:
       return message.logical() ? ".T." : ".F.";
     case Value::Type::kDate:
-      return DateToDtos(message.date());
+      return DateToText(message.date());
     case Value::Type::kArray:
       return "Array";
     case Value::Type::kObject:
@@ -46,19 +46,24 @@ std::string MessageText(const Value& message) {
 }
 
 void MSGINFO(const Value& message, const Value& caption) {
-  Show("Information", message, caption);
+  Show(MessageIcon::kInformation, "Information", message, caption);
 }
 void MSGALERT(const Value& message, const Value& caption) {
-  Show("Alert", message, caption);
+  Show(MessageIcon::kExclamation, "Alert", message, caption);
 }
 void MSGSTOP(const Value& message, const Value& caption) {
-  Show("Stop", message, caption);
+  Show(MessageIcon::kStop, "Stop", message, caption);
 }
 
-void CURSORWAIT() {}
-void CURSORARROW() {}
+void CURSORWAIT() {
+  GetUiBackend().SetCursor(CursorShape::kWait);
+}
+void CURSORARROW() {
+  GetUiBackend().SetCursor(CursorShape::kArrow);
+}
+
 bool SYSREFRESH() {
-  return true;
+  return GetUiBackend().PumpMessages();
 }
 
 }  // namespace px

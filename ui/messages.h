@@ -1,8 +1,9 @@
-// Message boxes and the mouse cursor.
+// Message boxes, the mouse cursor and the message pump.
 //
 // Each box takes the message and an optional caption, shows a modal box with one OK
-// button, waits for the user and returns. A message that is not text is turned into
-// text first (MessageText); a caption that is not text is ignored.
+// button owned by the active window, waits for the user and returns. A message that
+// is not text is turned into text first (MessageText); a caption that is not text is
+// ignored and the default caption used.
 #ifndef PX_UI_MESSAGES_H_
 #define PX_UI_MESSAGES_H_
 
@@ -30,12 +31,17 @@ inline void MSGSTOP(const std::string& message) {
 }
 
 // The text a message box shows for a value: nil "nil", an integer its digits, a double
-// as "%f", a date in the date format, a logical ".T."/".F.", "Array", "Object".
+// as "%f", a date in the current date format, a logical ".T."/".F.", an array "Array",
+// an object "Object", a code block "ValtoChar not suported type yet".
 std::string MessageText(const Value& message);
 
+// The mouse cursor: the hour-glass, or the normal arrow.
 void CURSORWAIT();
 void CURSORARROW();
-// Dispatches every pending window message; false when a quit request was taken.
+
+// Takes and dispatches every waiting window message, stopping early at a request to
+// quit the program. True when no quit request was taken; after one, while a main
+// window exists, the request is posted again so that the main event loop sees it.
 bool SYSREFRESH();
 
 }  // namespace px

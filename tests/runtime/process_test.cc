@@ -30,7 +30,7 @@ LaunchResult RunLine(const std::string& line, bool wait) {
     r.os_code = code;
     return r;
   }
-  return GetProcessRunner()->Run(req, wait, nullptr);
+  return GetProcessRunner()->Run(req, wait, nullptr, nullptr);
 }
 
 // True when this process has a child that has ended but was not reaped.
@@ -159,9 +159,14 @@ TEST(ProcessRunnerTest, AfterStartRunsBeforeTheWait) {
   ASSERT_TRUE(PrepareLaunch("slow", 8, &req, &code));
   EXPECT_EQ(req.show_mode, 8);
   int calls = 0;
-  LaunchResult r = GetProcessRunner()->Run(req, true, [&] { ++calls; });
+  LaunchResult r = GetProcessRunner()->Run(
+      req, true, [&] { ++calls; }, nullptr);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(r.exit_code, 2);
+  int ticks = 0;
+  r = GetProcessRunner()->Run(req, true, nullptr, [&] { ++ticks; });
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_GE(ticks, 1);
 }
 
 }  // namespace

@@ -1,0 +1,128 @@
+#include "ui/error_dialog.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "runtime/env.h"
+#include "ui/button.h"
+#include "ui/dialog.h"
+#include "ui/launch.h"
+#include "ui/list_box.h"
+#include "ui/say.h"
+#include "ui/style.h"
+
+namespace px {
+
+const char kErrorDialogCaption[] = "ParVex Update - Run-time Error";
+const char kErrorLogViewer[] = "Notepad.exe error.log";
+
+ErrorDialogLayout ErrorDialogLayoutFor(bool can_retry, bool can_default, bool nt_family) {
+  ErrorDialogLayout l;
+  l.height = nt_family ? 250 : 200;
+  l.list.height = nt_family ? 78 : 60;
+  const int row = nt_family ? 112 : 88;
+  const int count = 1 + (can_retry ? 1 : 0) + (can_default ? 1 : 0);
+  auto button = [row](const char* caption, int col) {
+    return ErrorDialogLayout::Item{caption, row, col, 30, 11};
+  };
+  if (can_retry) l.buttons.push_back(button("&Retry", count == 2 ? 82 : 13));
+  l.buttons.push_back(button("&Quit", count == 2 ? 37 : 60));
+  if (can_default) l.buttons.push_back(button("&Default", 108));
+  // Keep them in column order for keyboard navigation.
+  std::sort(l.buttons.begin(), l.buttons.end(),
+            [](const auto& a, const auto& b) { return a.col < b.col; });
+  return l;
+}
+
+void OpenErrorLog() {
+  if (WINEXEC(kErrorLogViewer) > 31) return;
+  // No Notepad here: the desktop's viewer for the file, named as it exists.
+  const std::string path = GetEnv()->HostPath("error.log");
+  WINEXEC("xdg-open \"" + path + "\"");
+}
+
+ErrorChoice RunErrorDialog(const Error& e, const std::vector<std::string>& stack_lines) {
+  const ErrorDialogLayout l = ErrorDialogLayoutFor(e.can_retry, e.can_default);
+  const int u = kErrorDialogUnit;
+  TDialogArgs da;
+  da.top = 0;
+  da.left = 0;
+  da.width = l.width;
+  da.height = l.height;
+  da.pixel = true;
+  da.caption = kErrorDialogCaption;
+  std::shared_ptr<TDialog> dialog = TDialog::New(da);
+  TDialog* d = dialog.get();
+
+  TSayArgs msg;
+  msg.row = l.message.row * u;
+  msg.col = l.message.col * u;
+  msg.text = ConstText(ERRORMESSAGE(e));
+  msg.owner = d;
+  msg.centred = true;
+  msg.pixel = true;
+  msg.width = l.message.width * u;
+  msg.height = l.message.height * u;
+  TSay::New(msg);
+
+  TSayArgs label;
+  label.row = l.label.row * u;
+  label.col = l.label.col * u;
+  label.text = ConstText(l.label.caption);
+  label.owner = d;
+  label.pixel = true;
+  label.width = l.label.width * u;
+  label.height = l.label.height * u;
+  TSay::New(label);
+
+  TListBoxArgs list;
+  list.row = l.list.row * u;
+  list.col = l.list.col * u;
+  list.items = stack_lines;
+  list.selected = stack_lines.empty() ? 0 : 1;
+  list.owner = d;
+  list.width = l.list.width * u;
+  list.height = l.list.height * u;
+  list.pixel = true;
+  TListBox::New(list);
+
+  ErrorChoice choice = ErrorChoice::kQuit;
+  for (const ErrorDialogLayout::Item& item : l.buttons) {
+    TButtonArgs b;
+    b.row = item.row * u;
+    b.col = item.col * u;
+    b.caption = item.caption;
+    b.owner = d;
+    b.width = item.width * u;
+    b.height = item.height * u;
+    b.pixel = true;
+    b.cancel = true;
+    const std::string label_text = CaptionLabel(item.caption);
+    b.is_default = label_text == "Quit";
+    b.action = [d, &choice, label_text] {
+      choice = label_text == "Retry"     ? ErrorChoice::kRetry
+               : label_text == "Default" ? ErrorChoice::kDefault
+                                         : ErrorChoice::kQuit;
+      d->End();
+    };
+    TButton::New(b);
+  }
+  TButtonArgs see;
+  see.row = l.see_log.row * u;
+  see.col = l.see_log.col * u;
+  see.caption = l.see_log.caption;
+  see.owner = d;
+  see.width = l.see_log.width * u;
+  see.height = l.see_log.height * u;
+  see.pixel = true;
+  see.cancel = true;
+  see.action = [] { OpenErrorLog(); };
+  TButton::New(see);
+
+  TDialogActivateArgs act;
+  act.centred = true;
+  dialog->Activate(act);
+  return choice;
+}
+
+}  // namespace px
