@@ -22,19 +22,19 @@ namespace px {
 
 struct TButtonArgs {
   double row = 0, col = 0;
-  std::string caption;
+  std::string caption{};
   TDialog* owner = nullptr;
-  std::function<void()> action;
-  std::optional<int> width, height;
+  std::function<void()> action{};
+  std::optional<int> width{}, height{};
   int help_id = 0;
-  std::shared_ptr<TFont> font;
+  std::shared_ptr<TFont> font{};
   bool is_default = false;
   bool pixel = false;
   bool design = false;
-  std::string message;
+  std::string message{};
   bool update = false;
-  std::function<bool()> when;
-  std::function<bool()> valid;
+  std::function<bool()> when{};
+  std::function<bool()> valid{};
   bool cancel = false;
 };
 

@@ -41,30 +41,30 @@ class TGet;
 using DialogAction = std::function<void(TDialog&)>;
 
 struct TDialogArgs {
-  std::optional<double> top, left, bottom, right;
-  std::string caption;
-  std::string resource;
-  std::string module;
+  std::optional<double> top{}, left{}, bottom{}, right{};
+  std::string caption{};
+  std::string resource{};
+  std::string module{};
   bool ext_controls = false;
   uint32_t style = 0;
-  std::optional<Rgb> text_color, back_color;
-  std::string brush;
+  std::optional<Rgb> text_color{}, back_color{};
+  std::string brush{};
   Object* owner = nullptr;  // a TWindow or a TDialog; empty: the active window
   bool pixel = false;
-  std::string icon;
-  std::shared_ptr<TFont> font;
+  std::string icon{};
+  std::shared_ptr<TFont> font{};
   int help_id = 0;
-  std::optional<int> width, height;  // pixels, instead of right and bottom
+  std::optional<int> width{}, height{};  // pixels, instead of right and bottom
 };
 
 struct TDialogActivateArgs {
-  DialogAction on_left_click, on_moved, on_painted;
+  DialogAction on_left_click{}, on_moved{}, on_painted{};
   bool centred = false;
-  std::function<bool(TDialog&)> valid;
+  std::function<bool(TDialog&)> valid{};
   bool modal = true;
-  DialogAction on_init;
-  DialogAction on_right_click;
-  std::function<bool(TDialog&)> when;
+  DialogAction on_init{};
+  DialogAction on_right_click{};
+  std::function<bool(TDialog&)> when{};
   bool resize16 = false;
 };
 

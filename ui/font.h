@@ -16,7 +16,7 @@
 namespace px {
 
 struct TFontArgs {
-  std::string face;
+  std::string face{};
   int width = 0;
   int height = 0;
   bool from_user = false;

@@ -26,8 +26,8 @@ namespace px {
 
 // A get/set accessor of a variable.
 struct Binding {
-  std::function<Value()> get;
-  std::function<void(const Value&)> set;
+  std::function<Value()> get{};
+  std::function<void(const Value&)> set{};
 };
 Binding BindValue(Value* variable);
 Binding BindString(std::string* variable);
@@ -36,29 +36,29 @@ Binding BindMemVar(std::string name);
 
 struct TGetArgs {
   double row = 0, col = 0;
-  Binding var;
+  Binding var{};
   TDialog* owner = nullptr;
-  std::optional<int> width, height;
-  std::string picture;
-  std::function<bool()> valid;
-  std::optional<Rgb> text_color, back_color;
-  std::shared_ptr<TFont> font;
+  std::optional<int> width{}, height{};
+  std::string picture{};
+  std::function<bool()> valid{};
+  std::optional<Rgb> text_color{}, back_color{};
+  std::shared_ptr<TFont> font{};
   bool design = false;
-  std::string cursor;
+  std::string cursor{};
   bool pixel = false;
-  std::string message;
+  std::string message{};
   bool update = false;
-  std::function<bool()> when;
+  std::function<bool()> when{};
   bool centred = false;
   bool right = false;
-  std::function<void()> changed;
+  std::function<void()> changed{};
   bool read_only = false;
   bool password = false;
   bool no_border = false;
   int help_id = 0;
   bool spinner = false;
-  std::function<void()> on_up, on_down;
-  std::function<Value()> minimum, maximum;
+  std::function<void()> on_up{}, on_down{};
+  std::function<Value()> minimum{}, maximum{};
 };
 
 // Applies a picture's function to typed text ("@!": letters to upper case).

@@ -13,11 +13,11 @@ namespace px {
 
 struct TListBoxArgs {
   double row = 0, col = 0;
-  std::vector<std::string> items;
+  std::vector<std::string> items{};
   int selected = 1;  // 1-based; 0 for none
   TDialog* owner = nullptr;
   int width = 100, height = 60;
-  std::shared_ptr<TFont> font;
+  std::shared_ptr<TFont> font{};
   bool pixel = false;
 };
 

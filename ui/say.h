@@ -24,16 +24,16 @@ TextAction ConstText(std::string text);
 
 struct TSayArgs {
   double row = 0, col = 0;
-  TextAction text;
+  TextAction text{};
   TDialog* owner = nullptr;
-  std::string picture;
-  std::shared_ptr<TFont> font;
+  std::string picture{};
+  std::shared_ptr<TFont> font{};
   bool centred = false;
   bool right = false;
   bool border = false;
   bool pixel = false;
-  std::optional<Rgb> text_color, back_color;
-  std::optional<int> width, height;
+  std::optional<Rgb> text_color{}, back_color{};
+  std::optional<int> width{}, height{};
   bool design = false, update = false, shaded = false, box = false, raised = false;
 };
 

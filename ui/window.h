@@ -34,18 +34,18 @@ class TWindow;
 using WindowAction = std::function<void(TWindow&)>;
 
 struct TWindowArgs {
-  std::optional<double> top, left, bottom, right;
-  std::string caption;
+  std::optional<double> top{}, left{}, bottom{}, right{};
+  std::string caption{};
   uint32_t style = 0;
-  std::string menu;
-  std::string brush;
-  std::string icon;
+  std::string menu{};
+  std::string brush{};
+  std::string icon{};
   TWindow* parent = nullptr;
   bool vscroll = false;
   bool hscroll = false;
   Rgb fore_color = RgbOf(255, 255, 255);
-  std::optional<Rgb> back_color;  // empty: the system window colour
-  std::string cursor;
+  std::optional<Rgb> back_color{};  // empty: the system window colour
+  std::string cursor{};
   std::string border = "SINGLE";
   bool sys_menu = true;
   bool caption_bar = true;
@@ -55,13 +55,14 @@ struct TWindowArgs {
 };
 
 struct TWindowActivateArgs {
-  std::string show;  // show mode: "NORMAL", "ICONIZED", "MAXIMIZED"; empty for normal
-  WindowAction on_left_click, on_right_click, on_moved, on_resized, on_painted, on_key_down;
-  WindowAction on_init;
+  std::string show{};  // show mode: "NORMAL", "ICONIZED", "MAXIMIZED"; empty for normal
+  WindowAction on_left_click{}, on_right_click{}, on_moved{}, on_resized{}, on_painted{},
+      on_key_down{};
+  WindowAction on_init{};
   WindowAction on_up, on_down, on_page_up, on_page_down, on_left, on_right, on_page_left,
       on_page_right;
-  std::function<bool(TWindow&)> valid;
-  WindowAction on_dropped_files, on_left_button_up;
+  std::function<bool(TWindow&)> valid{};
+  WindowAction on_dropped_files{}, on_left_button_up{};
 };
 
 class TWindow : public Object {
