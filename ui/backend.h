@@ -63,6 +63,9 @@ class UiBackend {
   virtual std::string ChooseFolder(const std::string& title, const std::string& start_folder) = 0;
   // A number naming the active window to other programs, 0 when none.
   virtual int64_t ActiveWindowHandle() = 0;
+  // Saves a picture of the dialog as it is on the screen to a PNG file; false when
+  // the backend has no pictures (the console) or the file cannot be written.
+  virtual bool SaveImage(TDialog& dialog, const std::string& png_path) = 0;
   // Releases windows and toolkit resources before the program ends.
   virtual void Shutdown() = 0;
 };

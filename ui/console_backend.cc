@@ -270,6 +270,10 @@ int64_t ConsoleBackend::ActiveWindowHandle() {
   return 0;
 }
 
+bool ConsoleBackend::SaveImage(TDialog&, const std::string&) {
+  return false;
+}
+
 void ConsoleBackend::Shutdown() {
   out_->flush();
 }

@@ -66,6 +66,7 @@ class ConsoleBackend : public UiBackend {
   bool PumpMessages() override;
   std::string ChooseFolder(const std::string& title, const std::string& start_folder) override;
   int64_t ActiveWindowHandle() override;
+  bool SaveImage(TDialog& dialog, const std::string& png_path) override;
   void Shutdown() override;
 
  private:
