@@ -6,6 +6,7 @@
 #include "runtime/env.h"
 #include "ui/button.h"
 #include "ui/dialog.h"
+#include "ui/font.h"
 #include "ui/launch.h"
 #include "ui/list_box.h"
 #include "ui/say.h"
@@ -51,6 +52,8 @@ ErrorChoice RunErrorDialog(const Error& e, const std::vector<std::string>& stack
   da.height = l.height;
   da.pixel = true;
   da.caption = kErrorDialogCaption;
+  // A small dialog font, so that the captions fit the small buttons.
+  da.font = TFont::New("Sans", 0, -10);
   std::shared_ptr<TDialog> dialog = TDialog::New(da);
   TDialog* d = dialog.get();
 
