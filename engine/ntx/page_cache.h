@@ -1,0 +1,81 @@
+// The page cache of one open index file.
+//
+// Entries hold a 1024-byte page with its offset, a busy count (the page is in use by
+// the running operation) and a changed flag. Reading a page takes the cached copy when
+// there is one, else an entry that is not busy (the least recently used) and reads the
+// page from the file; when every entry is busy the cache grows by 16 entries. Releasing
+// the last use of a changed page writes it at once, so entries that are not busy never
+// hold unwritten changes. A read shorter than a page yields no page.
+//
+// Entries never move: a page stays at the same address while it is busy.
+#ifndef PX_ENGINE_NTX_PAGE_CACHE_H_
+#define PX_ENGINE_NTX_PAGE_CACHE_H_
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ntx/ntx_format.h"
+#include "runtime/env.h"
+
+namespace px::ntx {
+
+class PageCache {
+ public:
+  static constexpr int kInitialEntries = 32;
+  static constexpr int kGrowth = 16;
+
+  struct Entry {
+    uint32_t offset = 0;  // 0: holds no page
+    int busy = 0;
+    bool changed = false;
+    uint64_t last_use = 0;
+    alignas(8) uint8_t data[kPageSize];
+  };
+
+  enum class ReadStatus { kOk, kShort, kIoError };
+
+  explicit PageCache(File* file);
+  PageCache(const PageCache&) = delete;
+  PageCache& operator=(const PageCache&) = delete;
+
+  // Marks the page busy and returns its entry; nullptr with *status set when it could
+  // not be read in full (kShort) or the read failed (kIoError, see os_error()).
+  // *fresh tells whether the page came from the file rather than the cache.
+  Entry* Read(uint32_t offset, ReadStatus* status, bool* fresh);
+  // An entry for a page that is not read from the file (a new page): busy, contents
+  // as cached or unspecified; the caller formats it and marks it changed.
+  Entry* Claim(uint32_t offset);
+  // Ends one use of the entry; writes it when this was the last use and it changed.
+  // False when that write failed (the entry stays changed).
+  bool Release(Entry* entry);
+  // Writes every changed page that is not busy. False when a write failed.
+  bool Flush();
+  // Forgets every page that is not busy, written or not.
+  void Clear();
+  // Forgets one cached page (when it turned out damaged).
+  void Forget(uint32_t offset);
+
+  int size() const { return static_cast<int>(entries_.size()); }
+  int busy_count() const;
+  int os_error() const { return os_error_; }
+  // File reads and writes done so far (tests and benchmarks).
+  uint64_t reads() const { return reads_; }
+  uint64_t writes() const { return writes_; }
+
+ private:
+  Entry* Find(uint32_t offset);
+  Entry* FreeEntry();
+  bool Write(Entry* e);
+
+  File* file_;
+  std::vector<std::unique_ptr<Entry>> entries_;
+  uint64_t clock_ = 0;
+  int os_error_ = 0;
+  uint64_t reads_ = 0;
+  uint64_t writes_ = 0;
+};
+
+}  // namespace px::ntx
+
+#endif  // PX_ENGINE_NTX_PAGE_CACHE_H_
