@@ -1,0 +1,99 @@
+// Index creation: keys in, a complete index file out.
+//
+// The builder takes the keys of a table in record order, puts them in the system's key
+// order (SortOrder) and writes the tree bottom-up (TreeWriter). It first asks for room
+// for all keys at once (record count x (key size + 8) bytes within the memory budget);
+// when that is too much it splits the keys into 2, 4, ... 256 runs, sorts each run
+// when it is full, writes it to a temporary file and merges the runs at the end. A
+// unique build keeps only the first of equal keys across runs too.
+#ifndef PX_ENGINE_NTX_INDEX_BUILDER_H_
+#define PX_ENGINE_NTX_INDEX_BUILDER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ntx/key_source.h"
+#include "engine/ntx/ntx_format.h"
+#include "engine/ntx/run_file.h"
+#include "runtime/env.h"
+
+namespace px::ntx {
+
+struct BuildOptions {
+  // Bytes the key buffers may take; 0 for no limit.
+  uint64_t memory_budget = 0;
+  // Folder of the temporary run file; "" for the TEMP environment variable, else the
+  // folder of the index file.
+  std::string temp_folder;
+};
+
+enum class BuildStatus {
+  kOk,
+  kKeySize,     // a key of another length than the key size (no message)
+  kNoRoom,      // "Not enough room for index buffer"
+  kNoTempFile,  // "Cannot create temp file"
+  kSourceFailed,
+  kReadError,   // reading a run back failed
+  kWriteError,  // writing the index or a run failed (os_error)
+  kBadHeader,   // a text does not fit the header
+  kCreate,      // the index file could not be created (os_error)
+};
+
+// The message of a status ("" for those without one).
+const char* BuildStatusText(BuildStatus status);
+
+class IndexBuilder {
+ public:
+  // The header gives key size, maximum keys, unique and descending. record_count: the
+  // keys expected (the table's record count), which sizes the runs and batches.
+  IndexBuilder(const NtxHeader& header, uint32_t record_count, BuildOptions options);
+  ~IndexBuilder();
+
+  // Takes room for the keys; kNoRoom when not even 256 runs fit the budget.
+  BuildStatus Start();
+  // Takes one key.
+  BuildStatus Add(uint32_t recno, std::string_view key);
+  // Cuts the file to its header page, writes the tree from offset 1024 and then the
+  // full header with the root and an empty free list (*header gets the root).
+  BuildStatus Finish(File* file, NtxHeader* header);
+
+  int runs() const { return runs_; }
+  uint32_t keys_per_run() const { return keys_per_run_; }
+  int runs_written() const { return run_file_ ? static_cast<int>(run_file_->runs().size()) : 0; }
+  // Keys written by Finish.
+  uint64_t keys_written() const { return keys_written_; }
+  int os_error() const { return os_error_; }
+
+ private:
+  BuildStatus Spill();
+
+  NtxHeader header_;
+  uint32_t record_count_;
+  BuildOptions options_;
+  int runs_ = 1;
+  uint32_t keys_per_run_ = 0;
+  std::vector<uint8_t> keys_;
+  std::vector<uint32_t> recnos_;
+  uint32_t in_run_ = 0;
+  std::unique_ptr<RunFile> run_file_;
+  uint64_t keys_written_ = 0;
+  int os_error_ = 0;
+};
+
+// Builds the whole index from a key source into an open file.
+BuildStatus BuildIndex(File* file, NtxHeader* header, uint32_t record_count, KeySource& source,
+                       const BuildOptions& options);
+
+// Creates the index file `name` (replacing any file of that name), builds it and
+// returns it open for reading and writing; a failure after the file was created closes
+// and deletes the partial file. On failure *status tells why.
+std::unique_ptr<File> CreateIndexFile(std::string_view name, FileShare share, NtxHeader* header,
+                                      uint32_t record_count, KeySource& source,
+                                      const BuildOptions& options, BuildStatus* status);
+
+}  // namespace px::ntx
+
+#endif  // PX_ENGINE_NTX_INDEX_BUILDER_H_
