@@ -12,7 +12,7 @@
 
 #include "engine/ntx/sort_order.h"
 
-namespace px::ntx::test {
+namespace px::ntx::testutil {
 
 class LiteralSort {
  public:
@@ -131,6 +131,6 @@ class LiteralSort {
   uint32_t main_head_ = 0;
 };
 
-}  // namespace px::ntx::test
+}  // namespace px::ntx::testutil
 
 #endif  // PX_TESTS_ENGINE_NTX_LITERAL_SORT_H_

@@ -20,9 +20,9 @@ std::vector<uint32_t> Fast(const std::string& keys, int ks, uint32_t r, bool uni
 
 std::vector<uint32_t> Literal(const std::string& keys, int ks, uint32_t r, bool unique,
                               bool desc = false) {
-  test::LiteralSort sort(reinterpret_cast<const uint8_t*>(keys.data()),
-                         static_cast<uint32_t>(keys.size() / static_cast<size_t>(ks)), ks, r,
-                         unique, desc);
+  testutil::LiteralSort sort(reinterpret_cast<const uint8_t*>(keys.data()),
+                             static_cast<uint32_t>(keys.size() / static_cast<size_t>(ks)), ks, r,
+                             unique, desc);
   return sort.Run();
 }
 
