@@ -86,7 +86,7 @@ void Walker::Run() {
     report_->notes.push_back("the file size " + std::to_string(size) +
                              " is not a multiple of 1024");
   }
-  state_.assign(static_cast<size_t>(size / kPageSize), kUnseen);
+  state_.assign(static_cast<size_t>((size + kPageSize - 1) / kPageSize), kUnseen);
   if (!ValidOffset(h_->root)) {
     report_->Problem("the root offset " + std::to_string(h_->root) + " names no page");
   } else {
