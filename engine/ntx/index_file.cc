@@ -46,7 +46,11 @@ void PageRef::Discard() {
 // --- IndexFile ---
 
 IndexFile::IndexFile(std::unique_ptr<File> file, std::string name, bool shared)
-    : file_(std::move(file)), name_(std::move(name)), shared_(shared), cache_(file_.get()) {}
+    : file_(std::move(file)), name_(std::move(name)), shared_(shared), cache_(file_.get()) {
+  // An exclusive file keeps its pages until closed; a shared one empties its cache at
+  // every unlock, so it never needs more than the pages of one operation.
+  if (!shared_) cache_.set_keep_limit(kExclusiveCachePages);
+}
 
 IndexFile::~IndexFile() {
   if (locked_) Unlock();

@@ -35,6 +35,9 @@ constexpr int kSubTextTooLong = 1014;  // 31 "Limit exceeded": a text does not f
 
 using ErrorSink = std::function<ErrorAnswer(Error&)>;
 
+// Pages an exclusive file keeps cached (2 MiB).
+constexpr int kExclusiveCachePages = 2048;
+
 class IndexFile;
 
 // A busy page of an IndexFile's cache.

@@ -1,7 +1,6 @@
 #include "engine/ntx/ntx_format.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace px::ntx {
 
@@ -137,17 +136,23 @@ std::string PageView::Check() const {
   if (n > max_keys_) {
     return "key count " + std::to_string(n) + " above the maximum " + std::to_string(max_keys_);
   }
-  std::vector<bool> seen(static_cast<size_t>(max_keys_) + 1, false);
+  uint64_t seen[2] = {0, 0};  // at most 92 items fit a page
+  const uint32_t size = static_cast<uint32_t>(item_size());
+  // rel / size by multiplication: exact for rel < 1024 and size <= 264.
+  const uint32_t inverse = ((uint32_t{1} << 20) + size - 1) / size;
+  const uint32_t base = static_cast<uint32_t>(item_base());
   for (int j = 0; j <= max_keys_; ++j) {
-    const int off = slot_offset(j);
-    const int rel = off - item_base();
-    if (rel < 0 || rel % item_size() != 0 || rel / item_size() > max_keys_) {
+    const uint32_t off = slot_offset(j);
+    const uint32_t rel = off - base;  // wraps to a huge value below the base
+    const uint32_t item = rel < kPageSize ? (rel * inverse) >> 20 : kPageSize;
+    if (item > static_cast<uint32_t>(max_keys_) || item * size != rel) {
       return "offset table entry " + std::to_string(j) + " names no item";
     }
-    if (seen[static_cast<size_t>(rel / item_size())]) {
-      return "offset table names item " + std::to_string(rel / item_size()) + " twice";
+    const uint64_t bit = uint64_t{1} << (item % 64);
+    if (seen[item / 64] & bit) {
+      return "offset table names item " + std::to_string(item) + " twice";
     }
-    seen[static_cast<size_t>(rel / item_size())] = true;
+    seen[item / 64] |= bit;
   }
   if (n > 0) {
     const bool leaf = child(0) == 0;

@@ -4,27 +4,57 @@ namespace px::ntx {
 
 PageCache::PageCache(File* file) : file_(file) {
   entries_.reserve(kInitialEntries);
-  for (int i = 0; i < kInitialEntries; ++i) entries_.push_back(std::make_unique<Entry>());
+  Grow();
+  Grow();
+}
+
+void PageCache::Grow() {
+  for (int i = 0; i < kGrowth; ++i) {
+    entries_.push_back(std::make_unique<Entry>());
+    empty_.push_back(entries_.back().get());
+  }
 }
 
 PageCache::Entry* PageCache::Find(uint32_t offset) {
-  for (auto& e : entries_) {
-    if (e->offset == offset) return e.get();
+  auto it = index_.find(offset);
+  return it == index_.end() ? nullptr : it->second;
+}
+
+void PageCache::Assign(Entry* e, uint32_t offset) {
+  if (e->offset != 0) index_.erase(e->offset);
+  e->offset = offset;
+  e->changed = false;
+  if (offset != 0) {
+    index_[offset] = e;
+  } else {
+    empty_.push_back(e);
   }
-  return nullptr;
 }
 
 PageCache::Entry* PageCache::FreeEntry() {
-  Entry* best = nullptr;
-  for (auto& e : entries_) {
-    if (e->busy > 0) continue;
-    if (e->offset == 0) return e.get();
-    if (best == nullptr || e->last_use < best->last_use) best = e.get();
+  while (!empty_.empty()) {
+    Entry* e = empty_.back();
+    empty_.pop_back();
+    if (e->offset == 0 && e->busy == 0) return e;
   }
-  if (best != nullptr) return best;
-  const size_t first_new = entries_.size();
-  for (int i = 0; i < kGrowth; ++i) entries_.push_back(std::make_unique<Entry>());
-  return entries_[first_new].get();
+  if (static_cast<int>(entries_.size()) < keep_limit_) {
+    Grow();
+    return FreeEntry();
+  }
+  // Clock: pass over busy entries and clear the mark of those used since the hand last
+  // came by; the first unmarked one is reused.
+  for (size_t tries = 0; tries < 2 * entries_.size() + 1; ++tries) {
+    Entry* e = entries_[hand_].get();
+    hand_ = (hand_ + 1) % entries_.size();
+    if (e->busy > 0) continue;
+    if (e->referenced) {
+      e->referenced = false;
+      continue;
+    }
+    return e;
+  }
+  Grow();
+  return FreeEntry();
 }
 
 PageCache::Entry* PageCache::Read(uint32_t offset, ReadStatus* status, bool* fresh) {
@@ -33,11 +63,10 @@ PageCache::Entry* PageCache::Read(uint32_t offset, ReadStatus* status, bool* fre
   *fresh = e == nullptr;
   if (e == nullptr) {
     e = FreeEntry();
-    e->offset = 0;
-    e->changed = false;
     ++reads_;
     const int64_t got = file_->ReadAt(offset, e->data, kPageSize);
     if (got != static_cast<int64_t>(kPageSize)) {
+      Assign(e, 0);
       if (got < 0) {
         os_error_ = file_->os_error();
         *status = ReadStatus::kIoError;
@@ -46,10 +75,10 @@ PageCache::Entry* PageCache::Read(uint32_t offset, ReadStatus* status, bool* fre
       }
       return nullptr;
     }
-    e->offset = offset;
+    Assign(e, offset);
   }
   ++e->busy;
-  e->last_use = ++clock_;
+  e->referenced = true;
   return e;
 }
 
@@ -57,11 +86,10 @@ PageCache::Entry* PageCache::Claim(uint32_t offset) {
   Entry* e = Find(offset);
   if (e == nullptr) {
     e = FreeEntry();
-    e->offset = offset;
-    e->changed = false;
+    Assign(e, offset);
   }
   ++e->busy;
-  e->last_use = ++clock_;
+  e->referenced = true;
   return e;
 }
 
@@ -91,19 +119,13 @@ bool PageCache::Flush() {
 
 void PageCache::Clear() {
   for (auto& e : entries_) {
-    if (e->busy == 0) {
-      e->offset = 0;
-      e->changed = false;
-    }
+    if (e->busy == 0 && e->offset != 0) Assign(e.get(), 0);
   }
 }
 
 void PageCache::Forget(uint32_t offset) {
   Entry* e = Find(offset);
-  if (e != nullptr && e->busy == 0) {
-    e->offset = 0;
-    e->changed = false;
-  }
+  if (e != nullptr && e->busy == 0) Assign(e, 0);
 }
 
 int PageCache::busy_count() const {

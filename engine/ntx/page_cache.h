@@ -2,8 +2,11 @@
 //
 // Entries hold a 1024-byte page with its offset, a busy count (the page is in use by
 // the running operation) and a changed flag. Reading a page takes the cached copy when
-// there is one, else an entry that is not busy (the least recently used) and reads the
-// page from the file; when every entry is busy the cache grows by 16 entries. Releasing
+// there is one, else an entry that holds no page, else (once the cache has as many
+// entries as it may keep) one that is not busy and was not used lately, and reads the
+// page from the file. The cache starts with 32 entries and grows by 16 when every entry
+// is busy, or when it may keep more pages (an exclusive file keeps up to its keep limit
+// cached until closed). Releasing
 // the last use of a changed page writes it at once, so entries that are not busy never
 // hold unwritten changes. A read shorter than a page yields no page.
 //
@@ -13,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ntx/ntx_format.h"
@@ -29,13 +33,18 @@ class PageCache {
     uint32_t offset = 0;  // 0: holds no page
     int busy = 0;
     bool changed = false;
-    uint64_t last_use = 0;
+    bool referenced = false;  // used since the clock hand last passed
     alignas(8) uint8_t data[kPageSize];
   };
 
   enum class ReadStatus { kOk, kShort, kIoError };
 
   explicit PageCache(File* file);
+
+  // How many pages the cache may keep before it reuses entries (at least 32).
+  void set_keep_limit(int pages) {
+    keep_limit_ = pages < kInitialEntries ? kInitialEntries : pages;
+  }
   PageCache(const PageCache&) = delete;
   PageCache& operator=(const PageCache&) = delete;
 
@@ -66,11 +75,16 @@ class PageCache {
  private:
   Entry* Find(uint32_t offset);
   Entry* FreeEntry();
+  void Grow();
+  void Assign(Entry* e, uint32_t offset);
   bool Write(Entry* e);
 
   File* file_;
   std::vector<std::unique_ptr<Entry>> entries_;
-  uint64_t clock_ = 0;
+  std::unordered_map<uint32_t, Entry*> index_;  // offset -> entry holding it
+  std::vector<Entry*> empty_;                   // entries holding no page
+  size_t hand_ = 0;                             // clock hand for reuse
+  int keep_limit_ = kInitialEntries;
   int os_error_ = 0;
   uint64_t reads_ = 0;
   uint64_t writes_ = 0;
