@@ -139,7 +139,7 @@ TEST(KeyTreeTest, RandomChangesKeepTheTreeSound) {
     std::vector<IndexEntry> model;
     uint32_t next_recno = 1;
     int max_depth = 0;
-    const int steps = 3000;
+    const int steps = 2400;
     const uint32_t alphabet = ks == 1 ? 10 : (ks < 64 ? 60 : 400);
     for (int step = 0; step < steps; ++step) {
       // Grow for a while, then shrink back to empty, then grow again.
@@ -160,7 +160,7 @@ TEST(KeyTreeTest, RandomChangesKeepTheTreeSound) {
           EXPECT_EQ(tree->Remove(U(KeyOf(1, ks)), 999999), KeyTree::Removed::kNotFound);
         }
       }
-      if (model.size() > 800 && step % 5 != 0) continue;
+      if (model.size() > 300 && step % 10 != 0) continue;
       std::vector<IndexEntry> entries;
       const VerifyReport r = VerifyTree(*tree, &entries);
       ASSERT_TRUE(r.ok()) << "key size " << ks << " step " << step << "\n"
