@@ -4,13 +4,21 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "engine/workarea/registry.h"
 #include "runtime/process_state.h"
 
 namespace {
 
 class ProcessStateReset : public testing::EmptyTestEventListener {
-  void OnTestStart(const testing::TestInfo&) override { px::ResetProcessStateForTesting(); }
-  void OnTestEnd(const testing::TestInfo&) override { px::ResetProcessStateForTesting(); }
+  void OnTestStart(const testing::TestInfo&) override {
+    px::ResetProcessStateForTesting();
+    px::ResetWorkAreasForTesting();
+  }
+  // Tables still open are closed before the settings and the handler go back.
+  void OnTestEnd(const testing::TestInfo&) override {
+    px::ResetWorkAreasForTesting();
+    px::ResetProcessStateForTesting();
+  }
 };
 
 }  // namespace

@@ -59,6 +59,9 @@ inline void DBSELECTAREA(std::string_view text) {
 // open alias, 0 when none; never raises and never changes the selection.
 int SELECT();
 int SELECT(const Value& alias);
+inline int SELECT(std::string_view alias) {
+  return SELECT(Value::String(std::string(alias)));
+}
 // The alias of an area (default: the current one), "" when empty.
 std::string ALIAS(int area = 0);
 bool USED();
@@ -71,6 +74,15 @@ bool DBUSEAREA(bool new_area, std::string_view driver, std::string_view file,
                std::string_view alias = {}, std::optional<bool> shared = std::nullopt,
                std::optional<bool> read_only = std::nullopt, std::string_view code_page = {});
 
+// Sets up a work area of the named driver (empty: the default driver) in the current
+// slot, the lowest free one when the current number is 0, and makes it current. The
+// area holds no table yet. nullptr for an unknown driver (no error raised). Used by the
+// structure operations, which create tables in areas of their own.
+WorkArea* NewAreaInCurrentSlot(std::string_view driver);
+// Removes the area in the current slot from the registry and destroys it, without
+// closing its table (call Close first). The current number stays.
+void ReleaseCurrentArea();
+
 void DBCLOSEAREA();
 void DBCLOSEALL();
 void DBCOMMIT();
@@ -82,6 +94,10 @@ void DBCOMMITALL();
 Value AliasFieldGet(std::string_view alias, std::string_view field);
 // Writes alias->field; returns the value written.
 Value AliasFieldPut(std::string_view alias, std::string_view field, const Value& value);
+
+// The 1-based position of a field of an area (name upper-cased, trailing blanks removed,
+// cut to 10 characters), 0 when absent or when area is nullptr.
+uint16_t FieldPosition(WorkArea* area, std::string_view name);
 
 // Closes every area and forgets every alias (tests).
 void ResetWorkAreasForTesting();

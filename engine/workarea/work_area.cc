@@ -2,7 +2,9 @@
 
 #include <map>
 
+#include "engine/workarea/registry.h"
 #include "runtime/process_state.h"
+#include "runtime/settings.h"
 
 namespace px {
 
@@ -58,12 +60,6 @@ bool WorkArea::GoTop() {
 }
 bool WorkArea::Seek(bool /*soft_seek*/, const Value& /*key*/, bool /*find_last*/) {
   return Unsupported("Seek");
-}
-bool WorkArea::Skip(int64_t /*n*/) {
-  return Unsupported("Skip");
-}
-bool WorkArea::SkipFilter(int /*direction*/) {
-  return Unsupported("SkipFilter");
 }
 bool WorkArea::SkipRaw(int64_t /*n*/) {
   return Unsupported("SkipRaw");
@@ -134,23 +130,14 @@ bool WorkArea::RecNo(uint32_t* /*out*/) {
 bool WorkArea::SetFieldExtent(uint16_t /*count*/) {
   return Unsupported("SetFieldExtent");
 }
-bool WorkArea::Close() {
-  return Unsupported("Close");
-}
 bool WorkArea::Create(const OpenInfo& /*info*/) {
   return Unsupported("Create");
 }
 bool WorkArea::Info(TableInfo /*what*/, Value* /*out*/) {
   return Unsupported("Info");
 }
-bool WorkArea::NewArea() {
-  return Unsupported("NewArea");
-}
 bool WorkArea::Open(const OpenInfo& /*info*/) {
   return Unsupported("Open");
-}
-bool WorkArea::Release() {
-  return Unsupported("Release");
 }
 bool WorkArea::StructSize(uint16_t* /*out*/) {
   return Unsupported("StructSize");
@@ -235,9 +222,6 @@ bool WorkArea::OrderInfo(int /*query*/, const Value& /*order*/, const Value& /*a
                          Value* /*out*/) {
   return Unsupported("OrderInfo");
 }
-bool WorkArea::ClearFilter() {
-  return Unsupported("ClearFilter");
-}
 bool WorkArea::ClearLocate() {
   return Unsupported("ClearLocate");
 }
@@ -247,14 +231,8 @@ bool WorkArea::ClearScope() {
 bool WorkArea::CountScope(uint32_t* /*out*/) {
   return Unsupported("CountScope");
 }
-bool WorkArea::FilterText(std::string* /*out*/) {
-  return Unsupported("FilterText");
-}
 bool WorkArea::ScopeInfo(int /*what*/, Value* /*out*/) {
   return Unsupported("ScopeInfo");
-}
-bool WorkArea::SetFilter(std::shared_ptr<const CodeBlock> /*filter*/, const std::string& /*text*/) {
-  return Unsupported("SetFilter");
 }
 bool WorkArea::SetLocate(std::shared_ptr<const CodeBlock> /*condition*/) {
   return Unsupported("SetLocate");
@@ -300,6 +278,112 @@ bool WorkArea::ReadDbHeader() {
 }
 bool WorkArea::WriteDbHeader() {
   return Unsupported("WriteDbHeader");
+}
+
+// --- The movement defaults, filter and close shared by every driver ---
+
+bool WorkArea::Skip(int64_t n) {
+  if (n == 0) return SkipRaw(0);
+  top_ = bottom_ = false;
+  const int direction = n > 0 ? 1 : -1;
+  const uint64_t steps = n > 0 ? static_cast<uint64_t>(n) : 0 - static_cast<uint64_t>(n);
+  for (uint64_t i = 0; i < steps; ++i) {
+    if (!SkipRaw(direction)) return false;
+    if (!SkipFilter(direction)) return false;
+    if (bof_ || eof_) break;
+  }
+  SettleSkipFlags(n);
+  return true;
+}
+
+void WorkArea::SettleSkipFlags(int64_t n) {
+  if (n > 0) {
+    bof_ = false;
+  } else if (n < 0 && eof_) {
+    // An area on the record past the end stays at end-of-file (a table whose records
+    // are all hidden).
+    uint32_t recno = 0, count = 0;
+    if (RecNo(&recno) && RecCount(&count) && recno >= 1 && recno <= count) eof_ = false;
+  }
+}
+
+bool WorkArea::SkipFilter(int direction) {
+  const bool hide_deleted = GetSettings().deleted;
+  if (!hide_deleted && filter_ == nullptr) return true;
+  const int step = direction < 0 ? -1 : 1;
+  const bool from_bottom = bottom_;
+  while (!bof_ && !eof_) {
+    bool visible = true;
+    if (filter_ != nullptr) {
+      const Value v = filter_->Eval();
+      if (v.is_logical() && !v.logical()) visible = false;
+    }
+    if (visible && hide_deleted) {
+      bool deleted = false;
+      if (!Deleted(&deleted)) return false;
+      visible = !deleted;
+    }
+    if (visible) break;
+    if (!SkipRaw(step)) return false;
+  }
+  if (step < 0 && bof_) {
+    if (from_bottom) {
+      // Nothing visible from the bottom up: the area goes past the end.
+      uint32_t count = 0;
+      if (!RecCount(&count)) return false;
+      return GoTo(count + 1);
+    }
+    if (!GoTop()) return false;
+    bof_ = true;
+  }
+  return true;
+}
+
+bool WorkArea::SetFilter(std::shared_ptr<const CodeBlock> filter, const std::string& text) {
+  filter_ = std::move(filter);
+  filter_text_ = text;
+  return true;
+}
+
+bool WorkArea::ClearFilter() {
+  filter_.reset();
+  filter_text_.clear();
+  return true;
+}
+
+bool WorkArea::FilterText(std::string* out) {
+  *out = filter_text_;
+  return true;
+}
+
+bool WorkArea::NewArea() {
+  return true;
+}
+
+bool WorkArea::Release() {
+  return true;
+}
+
+bool WorkArea::Close() {
+  ClearFilter();
+  parent_relations_ = 0;
+  if (!alias_.empty() && AliasArea(alias_) == area_number_ && area_number_ != 0) {
+    UnregisterAlias(alias_);
+  }
+  alias_.clear();
+  return true;
+}
+
+bool WorkArea::RegisterOpenAlias(const std::string& alias) {
+  if (alias.empty()) return true;
+  if (!RegisterAlias(alias, area_number_)) {
+    Error e = Error::Make("DBCMD", kErrDupAlias, 1011);
+    e.operation = alias;
+    px::RaiseError(e);
+    return false;
+  }
+  alias_ = NormalizeAlias(alias).substr(0, 32);
+  return true;
 }
 
 bool Driver::Drop(const std::string& /*file_name*/) const {

@@ -144,6 +144,8 @@ class WorkArea {
 
   // --- Work area and table management ---
   virtual bool Alias(std::string* out);
+  // The base part of closing: clears the filter and the alias registration. Drivers
+  // close their files first and then call it.
   virtual bool Close();
   virtual bool Create(const OpenInfo& info);
   virtual bool Info(TableInfo what, Value* out);
@@ -239,6 +241,13 @@ class WorkArea {
  protected:
   // Raises 30 "Operation not supported" for the named slot and returns false.
   bool Unsupported(const char* slot);
+  // Registers the alias of a table being opened or created in this area (normalised,
+  // kept as at most 32 characters). An alias held by another area raises "DBCMD"
+  // 18/1011 "Alias already in use" and fails; an empty alias registers nothing.
+  bool RegisterOpenAlias(const std::string& alias);
+  // The flags a skip of n leaves: after moving backwards end-of-file is cleared (unless
+  // the area is on the record past the end), after moving forwards begin-of-file.
+  void SettleSkipFlags(int64_t n);
 
   uint16_t area_number_ = 0;
   std::string alias_;

@@ -1,0 +1,199 @@
+// The table file layer of the DBF driver: a work area holding one open .dbf table.
+//
+// DbfArea reads and writes the table file byte-exactly (dbf_format.h, field_codec.h),
+// keeps the current record in a record buffer and moves in record-number order. The memo
+// layer derives from it (overriding GetValue/PutValue/GetVarLen for M fields and the memo
+// file slots), the NTX-order layer from the memo layer.
+//
+// The record buffer follows a hot/cold protocol that derived layers hook into:
+//   - every change of the current record (PutValue, PutRecord, DeleteRecord, Recall)
+//     first passes through PrepareRecordForChange, which checks that the table may be
+//     written and calls GoHot before the first change of the record;
+//   - Append makes a blank record that is hot and appended without calling GoHot;
+//   - GoCold writes a changed record back and clears the hot and appended flags; every
+//     move, Flush and Close calls it first. A derived GoCold reads record_hot() and
+//     record_appended() before it calls this one.
+//
+// Files are opened with the share mode of their table: exclusive (share nothing) or
+// shared (deny none), read-only or read-write. A table opened exclusively takes no
+// locks; a shared one recomputes its record count from the file size whenever it may
+// have grown and takes the header lock around each header rewrite.
+//
+// Errors carry the driver's name as subsystem ("DBFNTX" for the default driver).
+#ifndef PX_ENGINE_DBF_DBF_AREA_H_
+#define PX_ENGINE_DBF_DBF_AREA_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/dbf/dbf_format.h"
+#include "engine/workarea/work_area.h"
+#include "runtime/env.h"
+
+namespace px {
+
+class DbfArea : public WorkArea {
+ public:
+  explicit DbfArea(std::string driver_name);
+  // Closes the table when it is still open.
+  ~DbfArea() override;
+
+  // --- Movement ---
+  bool GoBottom() override;
+  bool GoTo(uint32_t recno) override;
+  bool GoToId(const Value& id) override;
+  bool GoTop() override;
+  // A table without orders cannot seek: 36/1201 "Workarea not indexed".
+  bool Seek(bool soft_seek, const Value& key, bool find_last) override;
+  bool Skip(int64_t n) override;
+  bool SkipRaw(int64_t n) override;
+
+  // --- Data ---
+  // Fields collected for Create.
+  bool AddField(const FieldDef& field) override;
+  bool CreateFields(const std::vector<FieldDef>& fields) override;
+  bool Append(bool release_other_locks) override;
+  bool DeleteRecord() override;
+  bool Deleted(bool* out) override;
+  bool FieldCount(uint16_t* out) override;
+  bool FieldInfo(uint16_t field, FieldDef* out) override;
+  bool FieldName(uint16_t field, std::string* out) override;
+  bool Flush() override;
+  bool GetRecord(std::string* out) override;
+  bool GetValue(uint16_t field, Value* out) override;
+  bool GetVarLen(uint16_t field, uint32_t* out) override;
+  bool GoCold() override;
+  bool GoHot() override;
+  bool PutRecord(const std::string& bytes) override;
+  bool PutValue(uint16_t field, const Value& value) override;
+  bool Recall() override;
+  bool RecCount(uint32_t* out) override;
+  bool RecNo(uint32_t* out) override;
+
+  // --- Table ---
+  bool Close() override;
+  // Creates the table file from the fields given by AddField/CreateFields (and the memo
+  // file when there is an M field) and leaves it open in this area, exclusive and
+  // read-write, at its end. Fails without an error for a field kind the table cannot
+  // hold.
+  bool Create(const OpenInfo& info) override;
+  bool Info(TableInfo what, Value* out) override;
+  bool Open(const OpenInfo& info) override;
+  bool SysName(std::string* out) override;
+
+  // --- Locking ---
+  // The header (append) lock of a shared table; on an exclusive table every action
+  // succeeds at once.
+  bool RawLock(LockAction action, uint32_t recno) override;
+  bool Unlock(uint32_t recno) override;
+
+  // --- Memo file: creation with its header block, opening and closing ---
+  bool CloseMemoFile() override;
+  bool CreateMemoFile(const OpenInfo& info) override;
+  bool OpenMemoFile(const OpenInfo& info) override;
+
+  // --- Header ---
+  // Re-reads the header's version byte and refreshes the record count of a shared table.
+  bool ReadDbHeader() override;
+  bool WriteDbHeader() override;
+
+  // --- State for derived layers and tools ---
+  bool is_open() const { return file_ != nullptr; }
+  bool shared() const { return shared_; }
+  bool read_only() const { return read_only_; }
+  bool has_memo() const { return has_memo_; }
+  const std::string& file_name() const { return file_name_; }
+  const std::string& memo_file_name() const { return memo_name_; }
+  const std::vector<DbfField>& fields() const { return fields_; }
+  uint32_t header_length() const { return header_length_; }
+  uint32_t record_length() const { return record_length_; }
+  // The header as read at opening (version, date, flags, code page).
+  const DbfHeader& header_as_read() const { return header_; }
+  bool record_hot() const { return hot_; }
+  bool record_appended() const { return appended_; }
+  // Whether the area is on the blank record past the end.
+  bool on_phantom() const { return phantom_; }
+  uint8_t lock_scheme() const { return lock_scheme_; }
+  bool file_locked() const { return file_locked_; }
+  bool header_locked() const { return header_locked_; }
+  const std::vector<uint32_t>& locked_records() const { return locked_records_; }
+
+  // The extension of memo files.
+  static constexpr const char* kMemoExtension = ".dbt";
+  static constexpr uint32_t kMemoBlockSize = 512;
+
+ protected:
+  // Reads the current record into the buffer unless it is there. False when the read
+  // failed (the read error has been raised).
+  bool EnsureRecord();
+  // Every change of the current record passes through here first: a read-only table
+  // raises 39/1025 "Write not allowed"; the lock check of a shared table belongs here;
+  // the first change makes the record hot (GoHot).
+  bool PrepareRecordForChange();
+  // Recomputes the record count from the file size.
+  void RefreshRecordCount();
+  // Raises the data type (33/1020) or data width (34/1021) error of a put.
+  void RaisePutError(int gen_code, int sub_code, const DbfField& field);
+
+  // The buffer of the current record (record-length bytes).
+  std::string& record_buffer() { return record_; }
+  File* table_file() { return file_.get(); }
+  uint32_t record_count() const { return record_count_; }
+  uint32_t current_recno() const { return recno_; }
+
+  // The memo file and its written flag (data written since the last flush).
+  std::unique_ptr<File> memo_file_;
+  bool memo_written_ = false;
+
+ private:
+  bool ReadRecord(uint32_t recno);
+  bool WriteRecord();
+  void GoPhantom();
+  // Reads header and field descriptors; false with the error to raise in *e.
+  bool ReadStructure(Error* e);
+  // Opens the data file in the mode of the table, raising 21/1001 while the handler
+  // answers retry. False when it could not be opened.
+  bool OpenDataFile(const std::string& name);
+  void ResetTableState();
+  OpenInfo MemoInfo() const;
+  Error TableError(int gen_code, int sub_code, bool retry, bool deflt) const;
+
+  std::string driver_name_;
+  std::unique_ptr<File> file_;
+  std::string file_name_;
+  std::string memo_name_;
+  bool shared_ = false;
+  bool read_only_ = false;
+  bool has_memo_ = false;
+  DbfHeader header_;
+  std::vector<DbfField> fields_;
+  std::vector<FieldDef> pending_fields_;  // collected for Create
+  uint32_t header_length_ = 0;
+  uint32_t record_length_ = 0;
+  uint32_t record_count_ = 0;
+
+  // The record buffer.
+  uint32_t recno_ = 0;
+  std::string record_;
+  bool record_valid_ = false;  // the buffer holds record recno_
+  bool phantom_ = false;       // on the blank record past the end
+  bool deleted_ = false;
+  bool hot_ = false;
+  bool appended_ = false;
+
+  // Pending work of flush and close.
+  bool data_written_ = false;
+  bool header_pending_ = false;
+
+  // Lock state. Record and file locks belong to the sharing layer.
+  uint8_t lock_scheme_ = 1;
+  bool file_locked_ = false;
+  bool header_locked_ = false;
+  std::vector<uint32_t> locked_records_;
+};
+
+}  // namespace px
+
+#endif  // PX_ENGINE_DBF_DBF_AREA_H_
