@@ -1,0 +1,23 @@
+// The commands of pxdb: one line each.
+#include "tools/pxdb/command.h"
+
+namespace px::pxdb {
+
+std::unique_ptr<Command> MakeAppendCommand();
+std::unique_ptr<Command> MakeCountCommand();
+std::unique_ptr<Command> MakeCreateCommand();
+std::unique_ptr<Command> MakeDumpCommand();
+std::unique_ptr<Command> MakeStructCommand();
+
+const std::vector<CommandInfo>& CommandTable() {
+  static const std::vector<CommandInfo> table = {
+      {"struct", "print the fields of a table: NAME TYPE LEN DEC", MakeStructCommand},
+      {"dump", "print every record as one JSON object per line", MakeDumpCommand},
+      {"count", "print the record count of a table", MakeCountCommand},
+      {"create", "create a table: pxdb create FILE NAME:TYPE:LEN[:DEC] ...", MakeCreateCommand},
+      {"append", "append one record per JSON line read from standard input", MakeAppendCommand},
+  };
+  return table;
+}
+
+}  // namespace px::pxdb
