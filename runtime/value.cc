@@ -11,6 +11,10 @@ Value CodeBlock::Eval(const std::vector<Value>& args) const {
   return fn_ ? fn_(args) : Value();
 }
 
+Value CodeBlock::Eval() const {
+  return Eval(std::vector<Value>());
+}
+
 Value Value::Logical(bool b) {
   Value v;
   v.type_ = Type::kLogical;

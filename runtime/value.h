@@ -28,7 +28,8 @@ class CodeBlock {
  public:
   using Fn = std::function<Value(const std::vector<Value>& args)>;
   CodeBlock(Fn fn, std::string text) : fn_(std::move(fn)), text_(std::move(text)) {}
-  Value Eval(const std::vector<Value>& args = {}) const;
+  Value Eval(const std::vector<Value>& args) const;
+  Value Eval() const;
   // The source text the block was made from; may be empty.
   const std::string& text() const { return text_; }
 
