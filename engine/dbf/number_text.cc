@@ -1,5 +1,6 @@
 #include "engine/dbf/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -75,7 +76,17 @@ bool FormatDoubleText(double x, int w, int d, char* out) {
   double ip = std::floor(a);
   FractionDigits fraction(a - ip);
 
-  std::vector<int> dig(static_cast<size_t>(w), kBlank);
+  // Digit per position (kBlank for a blank); fields are at most 255 wide, so the
+  // buffer lives on the stack unless a caller asks for more.
+  int small[256];
+  std::vector<int> large;
+  int* dig = small;
+  if (w > 256) {
+    large.assign(static_cast<size_t>(w), kBlank);
+    dig = large.data();
+  } else {
+    std::fill(small, small + w, kBlank);
+  }
   int f = -1;  // the leftmost significant position (see below)
 
   // Integer digits from the right; adding 0.01 before taking the whole part of ip / 10
