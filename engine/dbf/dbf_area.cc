@@ -449,6 +449,10 @@ bool DbfArea::CreateMemoFile(const OpenInfo& info) {
   e.filename = info.file_name;
   e.can_retry = true;
   for (;;) {
+    if (info.file_name.empty()) {
+      if (memo_file_ == nullptr) return false;
+      break;  // reset the open memo file
+    }
     int os_code = 0;
     memo_file_ = GetEnv()->CreateFile(info.file_name, FileShare::kExclusive, &os_code);
     if (memo_file_ != nullptr) break;
@@ -461,7 +465,7 @@ bool DbfArea::CreateMemoFile(const OpenInfo& info) {
   if (memo_file_->WriteAt(0, block, sizeof block) != static_cast<int64_t>(sizeof block) ||
       !memo_file_->Truncate(sizeof block)) {
     Error w = Error::Make("", kErrWrite, 1011);
-    w.filename = info.file_name;
+    w.filename = info.file_name.empty() ? memo_name_ : info.file_name;
     w.os_code = memo_file_->os_error();
     RaiseError(w);
     memo_file_.reset();

@@ -82,6 +82,14 @@ class DbfArea : public WorkArea {
   bool Info(TableInfo what, Value* out) override;
   bool Open(const OpenInfo& info) override;
   bool SysName(std::string* out) override;
+  // Removes the records marked deleted (whatever the deleted setting) by moving the
+  // live ones down; the header is rewritten and the file cut at the next flush or
+  // close. Needs the table exclusive and writable: 37/1023 "Exclusive required",
+  // 39/1025 "Write not allowed". Ends on record 1.
+  bool Pack() override;
+  // Removes every record and resets the memo file to its header block; the same
+  // requirements as Pack. Ends past the end of the (empty) table.
+  bool Zap() override;
 
   // --- Locking ---
   // The header (append) lock of a shared table; on an exclusive table every action
@@ -91,6 +99,7 @@ class DbfArea : public WorkArea {
 
   // --- Memo file: creation with its header block, opening and closing ---
   bool CloseMemoFile() override;
+  // Creates the memo file named in info, or with an empty name resets the open one.
   bool CreateMemoFile(const OpenInfo& info) override;
   bool OpenMemoFile(const OpenInfo& info) override;
 
@@ -158,6 +167,8 @@ class DbfArea : public WorkArea {
   bool OpenDataFile(const std::string& name);
   void ResetTableState();
   OpenInfo MemoInfo() const;
+  // Pack and zap need an exclusive, writable table; raises the error otherwise.
+  bool CheckExclusiveWritable();
   Error TableError(int gen_code, int sub_code, bool retry, bool deflt) const;
 
   std::string driver_name_;

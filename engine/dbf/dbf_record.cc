@@ -344,4 +344,52 @@ bool DbfArea::PutValue(uint16_t field, const Value& value) {
   return true;
 }
 
+// --- Pack and zap ---
+
+bool DbfArea::CheckExclusiveWritable() {
+  if (file_ == nullptr) return false;
+  if (read_only_ || shared_) {
+    Error e = read_only_ ? TableError(kErrReadOnly, 1025, false, false)
+                         : TableError(kErrShared, 1023, false, false);
+    e.filename.clear();
+    RaiseError(e);
+    return false;
+  }
+  return true;
+}
+
+bool DbfArea::Pack() {
+  if (!CheckExclusiveWritable() || !GoCold()) return false;
+  uint32_t kept = 0;
+  for (uint32_t k = 1; k <= record_count_; ++k) {
+    if (!ReadRecord(k)) return false;
+    if (record_[0] == kDbfDeleted) continue;
+    ++kept;
+    if (k != kept) {
+      recno_ = kept;
+      phantom_ = false;
+      if (!WriteRecord()) return false;
+    }
+  }
+  if (kept != record_count_) {
+    record_count_ = kept;
+    header_pending_ = true;
+  }
+  record_valid_ = false;
+  return GoTo(1);
+}
+
+bool DbfArea::Zap() {
+  if (!CheckExclusiveWritable() || !GoCold()) return false;
+  record_count_ = 0;
+  header_pending_ = true;
+  bool ok = GoTo(0);
+  if (has_memo_ && memo_file_ != nullptr) {
+    OpenInfo reset = MemoInfo();
+    reset.file_name.clear();
+    ok = CreateMemoFile(reset) && ok;
+  }
+  return ok;
+}
+
 }  // namespace px
