@@ -1,11 +1,13 @@
 // Run-time error reporting: the handling order, the log, the dialog, quitting.
 #include <iostream>
 
+#include "engine/workarea/commands.h"
 #include "runtime/call_stack.h"
 #include "runtime/date.h"
 #include "runtime/memvars.h"
 #include "runtime/process_state.h"
 #include "runtime/settings.h"
+#include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 #include "tests/ui/console_fixture.h"
 #include "ui/button.h"
@@ -351,6 +353,23 @@ TEST(ErrorLogTest, GatheredFactsDescribeThisProcess) {
   EXPECT_FALSE(f.compiler.empty());
   const std::string log = BuildErrorLog(OpenError(), f);
   EXPECT_NE(log.find("Memory Analysis"), std::string::npos);
+}
+
+TEST(ErrorLogTest, GatheredFactsListTheOpenWorkAreas) {
+  ScratchDir dir;
+  GetSettings().deleted = true;
+  ASSERT_TRUE(test::CreateTable("quotes.dbf", {{"QNO", 'N', 8, 0}}));
+  ASSERT_TRUE(test::UseTable("quotes"));
+  for (int i = 0; i < 3; ++i) DBAPPEND();
+  const ErrorLogFacts f = GatherErrorLogFacts();
+  ASSERT_FALSE(f.areas.empty());
+  EXPECT_EQ(f.areas[0].number, 1);
+  EXPECT_EQ(f.areas[0].alias, "QUOTES");
+  EXPECT_EQ(f.areas[0].driver, "DBFNTX");
+  EXPECT_EQ(f.areas[0].reccount, 3u);
+  EXPECT_TRUE(RecordedErrors().empty());
+  const std::string log = BuildErrorLog(OpenError(), f);
+  EXPECT_NE(log.find("QUOTES"), std::string::npos);
 }
 
 }  // namespace
