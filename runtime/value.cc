@@ -120,6 +120,10 @@ const std::string& Value::str() const {
   return s == nullptr ? kEmpty : *s;
 }
 
+std::string* Value::mutable_str() {
+  return std::get_if<std::string>(&data_);
+}
+
 const std::vector<Value>& Value::array() const {
   static const std::vector<Value> kEmpty;
   const auto* a = std::get_if<std::shared_ptr<std::vector<Value>>>(&data_);

@@ -106,6 +106,9 @@ class Value {
   int decimals() const { return decimals_; }
   int32_t date() const;
   const std::string& str() const;
+  // The string of a character or memo value for changing it in place; nullptr for
+  // other types.
+  std::string* mutable_str();
   const std::vector<Value>& array() const;
   std::vector<Value>& mutable_array();
   const std::shared_ptr<const CodeBlock>& block() const;

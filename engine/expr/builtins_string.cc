@@ -1,0 +1,231 @@
+// String functions: UPPER, LOWER, TRIM, RTRIM, LTRIM, ALLTRIM, SUBSTR, LEFT, RIGHT,
+// PADR, PADL, PADC, SPACE, REPLICATE, AT, LEN, CHR, ASC.
+#include <string>
+
+#include "engine/expr/functions.h"
+#include "engine/expr/limits.h"
+#include "engine/expr/str_format.h"
+#include "runtime/date_format.h"
+
+namespace px::expr {
+
+namespace {
+
+// The argument's string as a character value the function may change and return.
+Value TakeString(Value& v) {
+  if (v.is_char()) return std::move(v);
+  return Value::String(v.str());
+}
+
+Value Upper(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(1102);
+  Value r = TakeString(args[0]);
+  for (char& c : *r.mutable_str()) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return r;
+}
+
+Value Lower(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(1103);
+  Value r = TakeString(args[0]);
+  for (char& c : *r.mutable_str()) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+void TrimRight(std::string& s) {
+  s.resize(s.find_last_not_of(' ') + 1);  // npos + 1 == 0
+}
+void TrimLeft(std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  s.erase(0, first == std::string::npos ? s.size() : first);
+}
+
+Value Trim(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(1100, "TRIM");
+  Value r = TakeString(args[0]);
+  TrimRight(*r.mutable_str());
+  return r;
+}
+
+Value LTrim(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(1101);
+  Value r = TakeString(args[0]);
+  TrimLeft(*r.mutable_str());
+  return r;
+}
+
+Value AllTrim(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(2022);
+  Value r = TakeString(args[0]);
+  TrimRight(*r.mutable_str());
+  TrimLeft(*r.mutable_str());
+  return r;
+}
+
+Value Substr(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number() || (args.Given(2) && !args[2].is_number())) {
+    return args.ArgError(1110);
+  }
+  const std::string& s = args[0].str();
+  const int64_t size = static_cast<int64_t>(s.size());
+  int64_t start = CallArgs::Count(args[1]);
+  if (start == 0) start = 1;
+  if (start < 0) {
+    start = size + start + 1;
+    if (start < 1) start = 1;
+  }
+  if (start > size) return Value::String("");
+  int64_t len = args.Given(2) ? CallArgs::Count(args[2]) : size;
+  if (len <= 0) return Value::String("");
+  if (len > size - start + 1) len = size - start + 1;
+  return Value::String(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(len)));
+}
+
+Value Left(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number()) return args.ArgError(1124);
+  const int64_t n = CallArgs::Count(args[1]);
+  if (n < 1) return Value::String("");
+  Value r = TakeString(args[0]);
+  std::string& s = *r.mutable_str();
+  if (static_cast<uint64_t>(n) < s.size()) s.resize(static_cast<size_t>(n));
+  return r;
+}
+
+Value Right(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number()) return Value::String("");
+  const int64_t n = CallArgs::Count(args[1]);
+  if (n < 1) return Value::String("");
+  Value r = TakeString(args[0]);
+  std::string& s = *r.mutable_str();
+  if (static_cast<uint64_t>(n) < s.size()) s.erase(0, s.size() - static_cast<size_t>(n));
+  return r;
+}
+
+enum class Side { kRight, kLeft, kBoth };
+
+// PADR, PADL and PADC: "" when the width is not a number or the value has no text form.
+Value Pad(CallArgs& args, Side side) {
+  if (!args[1].is_number()) return Value::String("");
+  const int64_t n = CallArgs::Count(args[1]);
+  if (n < 1) return Value::String("");
+  if (!CallArgs::Fits(n)) return args.StringOverflow();
+  std::string text;
+  const Value& v = args[0];
+  if (v.is_string()) {
+    text = v.str();
+  } else if (v.is_number()) {
+    text = STR(v);
+    const size_t first = text.find_first_not_of(' ');
+    text.erase(0, first == std::string::npos ? text.size() : first);
+  } else if (v.is_date()) {
+    text = DTOC(v.date());
+  } else {
+    return Value::String("");
+  }
+  const char fill = args[2].is_string() && !args[2].str().empty() ? args[2].str()[0] : ' ';
+  const size_t width = static_cast<size_t>(n);
+  if (text.size() >= width) {
+    text.resize(width);
+    return Value::String(std::move(text));
+  }
+  const size_t missing = width - text.size();
+  switch (side) {
+    case Side::kRight:
+      text.append(missing, fill);
+      break;
+    case Side::kLeft:
+      text.insert(0, missing, fill);
+      break;
+    case Side::kBoth:
+      text.insert(0, missing / 2, fill);
+      text.append(missing - missing / 2, fill);
+      break;
+  }
+  return Value::String(std::move(text));
+}
+
+Value PadR(CallArgs& args) {
+  return Pad(args, Side::kRight);
+}
+Value PadL(CallArgs& args) {
+  return Pad(args, Side::kLeft);
+}
+Value PadC(CallArgs& args) {
+  return Pad(args, Side::kBoth);
+}
+
+Value Space(CallArgs& args) {
+  if (!args[0].is_number()) return args.ArgError(1105);
+  const int64_t n = CallArgs::Count(args[0]);
+  if (n < 1) return Value::String("");
+  if (!CallArgs::Fits(n)) return args.StringOverflow();
+  return Value::String(std::string(static_cast<size_t>(n), ' '));
+}
+
+Value Replicate(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number()) return args.ArgError(1106);
+  const int64_t n = CallArgs::Count(args[1]);
+  const std::string& s = args[0].str();
+  if (n < 1 || s.empty()) return Value::String("");
+  if (static_cast<uint64_t>(n) > kMaxStringLength / s.size()) {
+    return args.StringOverflow();
+  }
+  std::string out;
+  out.reserve(s.size() * static_cast<size_t>(n));
+  for (int64_t i = 0; i < n; ++i) out += s;
+  return Value::String(std::move(out));
+}
+
+Value At(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_string()) return args.ArgError(1108);
+  const std::string& needle = args[0].str();
+  if (needle.empty()) return Value::Integer(0);
+  const size_t pos = args[1].str().find(needle);
+  return Value::Integer(pos == std::string::npos ? 0 : static_cast<int64_t>(pos) + 1);
+}
+
+Value Len(CallArgs& args) {
+  if (args[0].is_string()) return Value::Integer(static_cast<int64_t>(args[0].str().size()));
+  if (args[0].is_array()) return Value::Integer(static_cast<int64_t>(args[0].array().size()));
+  return args.ArgError(1111);
+}
+
+Value Chr(CallArgs& args) {
+  if (!args[0].is_number()) return args.ArgError(1104);
+  const int64_t code = ((CallArgs::Count(args[0]) % 256) + 256) % 256;
+  return Value::String(std::string(1, static_cast<char>(code)));
+}
+
+Value Asc(CallArgs& args) {
+  if (!args[0].is_string()) return args.ArgError(1107);
+  const std::string& s = args[0].str();
+  return Value::Integer(s.empty() ? 0 : static_cast<unsigned char>(s[0]));
+}
+
+}  // namespace
+
+void RegisterStringFunctions() {
+  RegisterFunction("UPPER", Upper);
+  RegisterFunction("LOWER", Lower);
+  RegisterFunction("TRIM", Trim);
+  RegisterFunction("RTRIM", Trim);
+  RegisterFunction("LTRIM", LTrim);
+  RegisterFunction("ALLTRIM", AllTrim);
+  RegisterFunction("SUBSTR", Substr);
+  RegisterFunction("LEFT", Left);
+  RegisterFunction("RIGHT", Right);
+  RegisterFunction("PADR", PadR);
+  RegisterFunction("PADL", PadL);
+  RegisterFunction("PADC", PadC);
+  RegisterFunction("SPACE", Space);
+  RegisterFunction("REPLICATE", Replicate);
+  RegisterFunction("AT", At);
+  RegisterFunction("LEN", Len);
+  RegisterFunction("CHR", Chr);
+  RegisterFunction("ASC", Asc);
+}
+
+}  // namespace px::expr

@@ -1,0 +1,81 @@
+// Functions callable by name from expressions, and the registry that finds them.
+//
+// The registry is filled with the built-in functions the first time it is used; later
+// code adds or replaces functions with RegisterFunction (at start-up, before compiling
+// texts that call them). It is the one process-wide table of this folder and lives in
+// function_registry.cc. Names are found without regard to letter case.
+#ifndef PX_ENGINE_EXPR_FUNCTIONS_H_
+#define PX_ENGINE_EXPR_FUNCTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/value.h"
+
+namespace px::expr {
+
+class EvalContext;
+struct Function;
+
+// The arguments of one call. A function may change or move from its arguments (they
+// are the evaluator's stack slots); positions past the count read as nil.
+class CallArgs {
+ public:
+  CallArgs(Value* args, int count, EvalContext& ctx, const Function& function)
+      : args_(args), count_(count), ctx_(ctx), function_(function) {}
+
+  int count() const { return count_; }
+  Value& operator[](int i) {
+    if (i < count_) return args_[i];
+    nil_ = Value();
+    return nil_;
+  }
+  // An argument that is present and not nil.
+  bool Given(int i) const { return i < count_ && !args_[i].is_nil(); }
+  EvalContext& ctx() { return ctx_; }
+  const std::string& name() const;
+
+  // Raises "BASE" 1/sub_code "Argument error" with the function's name and arguments;
+  // the handler's answer becomes the result.
+  Value ArgError(int sub_code);
+  // The same with another operation name (TRIM for RTRIM).
+  Value ArgError(int sub_code, std::string_view operation);
+  // Raises "BASE" 3 "String overflow" for a result longer than the largest string.
+  Value StringOverflow();
+
+  // Helpers for the built-in functions: the argument as a count or width (whole part,
+  // clamped to the int range), and whether a length fits the largest string.
+  static int64_t Count(const Value& v);
+  static bool Fits(int64_t length);
+
+ private:
+  Value* args_;
+  int count_;
+  EvalContext& ctx_;
+  const Function& function_;
+  Value nil_;
+};
+
+using FunctionImpl = Value (*)(CallArgs& args);
+
+struct Function {
+  std::string name;  // upper case
+  FunctionImpl impl = nullptr;
+};
+
+// Adds a function, or replaces the function of that name. Compiled expressions that
+// already call the name call the new one.
+void RegisterFunction(std::string_view name, FunctionImpl impl);
+// The function of that name, or nullptr.
+const Function* FindFunction(std::string_view name);
+
+// Registration of the built-in groups (called once by the registry).
+void RegisterStringFunctions();
+void RegisterNumberFunctions();
+void RegisterDateFunctions();
+void RegisterOtherFunctions();
+
+}  // namespace px::expr
+
+#endif  // PX_ENGINE_EXPR_FUNCTIONS_H_

@@ -1,0 +1,138 @@
+#include "engine/expr/str_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace px {
+
+namespace {
+
+constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The decimal digits of round_half_away(magnitude * 10^decimals) after the magnitude
+// was rounded to 16 significant digits; "0" for zero. magnitude is finite and >= 0.
+std::string RoundedDigits(double magnitude, int decimals) {
+  if (magnitude == 0) return "0";
+  // Fast path: the scaled value is an exact integer range for doubles and lies clearly
+  // away from a rounding tie, so rounding to 16 digits first cannot change the outcome.
+  if (decimals >= 0 && decimals <= 15) {
+    const double scaled = magnitude * kPow10[decimals];
+    if (scaled < 4e15) {
+      const double whole = std::floor(scaled);
+      const double frac = scaled - whole;
+      if (std::fabs(frac - 0.5) > scaled * 4e-15 + 1e-300) {
+        const uint64_t n = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+        return std::to_string(n);
+      }
+    }
+  }
+  // Exact path on the 16 significant digits.
+  char buf[40];
+  std::snprintf(buf, sizeof(buf), "%.15e", magnitude);
+  std::string mantissa;
+  mantissa.reserve(16);
+  const char* p = buf;
+  for (; *p != 'e' && *p != '\0'; ++p) {
+    if (*p >= '0' && *p <= '9') mantissa += *p;
+  }
+  const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+  // value * 10^decimals = mantissa * 10^(kept - 16)
+  const long kept = static_cast<long>(exponent) + 1 + decimals;
+  if (kept >= 16) {
+    mantissa.append(static_cast<size_t>(kept - 16), '0');
+    return mantissa;
+  }
+  if (kept < 0) return "0";
+  std::string digits = mantissa.substr(0, static_cast<size_t>(kept));
+  if (mantissa[static_cast<size_t>(kept)] >= '5') {
+    size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[i - 1];
+    }
+  }
+  const size_t first = digits.find_first_not_of('0');
+  return first == std::string::npos ? "0" : digits.substr(first);
+}
+
+std::string Asterisks(int width) {
+  return std::string(static_cast<size_t>(width < 1 ? 1 : width), '*');
+}
+
+// Lays out the digits of the scaled magnitude as STR text.
+std::string Layout(std::string digits, bool negative, int width, int decimals) {
+  if (decimals > 0) {
+    if (digits.size() < static_cast<size_t>(decimals) + 1) {
+      digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+    }
+    digits.insert(digits.size() - static_cast<size_t>(decimals), 1, '.');
+  }
+  if (negative && digits.find_first_not_of("0.") != std::string::npos) digits.insert(0, 1, '-');
+  if (digits.size() > static_cast<size_t>(width)) return Asterisks(width);
+  digits.insert(0, static_cast<size_t>(width) - digits.size(), ' ');
+  return digits;
+}
+
+}  // namespace
+
+std::string STR(double value, int width, int decimals) {
+  if (width < 1) width = 1;
+  if (decimals < 0) decimals = 0;
+  if (!std::isfinite(value)) return Asterisks(width);
+  return Layout(RoundedDigits(std::fabs(value), decimals), value < 0, width, decimals);
+}
+
+std::string STR(int64_t value, int width, int decimals) {
+  if (width < 1) width = 1;
+  if (decimals < 0) decimals = 0;
+  const uint64_t magnitude =
+      value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+  if (magnitude >= 10000000000000000ULL) return STR(static_cast<double>(value), width, decimals);
+  std::string digits = std::to_string(magnitude);
+  if (decimals > 0 && magnitude != 0) digits.append(static_cast<size_t>(decimals), '0');
+  return Layout(std::move(digits), value < 0, width, decimals);
+}
+
+std::string STR(const Value& number, int width, int decimals) {
+  if (number.is_integer()) return STR(number.integer(), width, decimals);
+  if (number.is_number()) return STR(number.number(), width, decimals);
+  return Asterisks(width);
+}
+
+std::string STR(const Value& number) {
+  int width = number.width();
+  if (width <= 0) width = 10;
+  if (width > 90) width = 90;
+  return STR(number, width, number.decimals());
+}
+
+std::string STRZERO(const std::string& str_text) {
+  std::string out = str_text;
+  const size_t first = out.find_first_not_of(' ');
+  if (first == std::string::npos || first == 0) return out;
+  if (out[first] == '-') {
+    for (size_t i = 1; i <= first; ++i) out[i] = '0';
+    out[0] = '-';
+  } else {
+    for (size_t i = 0; i < first; ++i) out[i] = '0';
+  }
+  return out;
+}
+
+double RoundHalfAway(double value, int decimals) {
+  if (!std::isfinite(value) || value == 0) return value;
+  if (decimals > 300) return value;
+  if (decimals < -300) return 0.0;
+  std::string text = RoundedDigits(std::fabs(value), decimals);
+  text += 'e';
+  text += std::to_string(-decimals);
+  double result = 0;
+  std::from_chars(text.data(), text.data() + text.size(), result);
+  return value < 0 ? -result : result;
+}
+
+}  // namespace px
