@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace px {
 
@@ -11,8 +10,21 @@ namespace {
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-// The decimal digits of round_half_away(magnitude * 10^decimals) after the magnitude
-// was rounded to 16 significant digits; "0" for zero. magnitude is finite and >= 0.
+// Adds one to a string of decimal digits; false when that made it one digit longer
+// ("999" becomes "1000").
+bool RoundUp(std::string* digits) {
+  size_t i = digits->size();
+  while (i > 0 && (*digits)[i - 1] == '9') (*digits)[--i] = '0';
+  if (i == 0) {
+    digits->insert(digits->begin(), '1');
+    return false;
+  }
+  ++(*digits)[i - 1];
+  return true;
+}
+
+// The decimal digits of round_half_away(magnitude * 10^decimals), the magnitude taken
+// as written (see above); "0" for zero. magnitude is finite and >= 0.
 std::string RoundedDigits(double magnitude, int decimals) {
   if (magnitude == 0) return "0";
   // Fast path: the scaled value is an exact integer range for doubles and lies clearly
@@ -28,33 +40,38 @@ std::string RoundedDigits(double magnitude, int decimals) {
       }
     }
   }
-  // Exact path on the 16 significant digits.
-  char buf[40];
-  std::snprintf(buf, sizeof(buf), "%.15e", magnitude);
+  // Exact path: the shortest decimal form that reads back as the same double (the
+  // number as written), cut to 16 significant digits, rounded in decimal.
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof(buf), magnitude, std::chars_format::scientific);
   std::string mantissa;
-  mantissa.reserve(16);
   const char* p = buf;
-  for (; *p != 'e' && *p != '\0'; ++p) {
+  for (; p < res.ptr && *p != 'e'; ++p) {
     if (*p >= '0' && *p <= '9') mantissa += *p;
   }
-  const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
-  // value * 10^decimals = mantissa * 10^(kept - 16)
-  const long kept = static_cast<long>(exponent) + 1 + decimals;
-  if (kept >= 16) {
-    mantissa.append(static_cast<size_t>(kept - 16), '0');
+  long exponent = 0;
+  if (p < res.ptr) {
+    const char* q = p + 1;
+    const bool negative = q < res.ptr && *q == '-';
+    if (q < res.ptr && (*q == '-' || *q == '+')) ++q;
+    for (; q < res.ptr; ++q) exponent = exponent * 10 + (*q - '0');
+    if (negative) exponent = -exponent;
+  }
+  if (mantissa.size() > 16) {
+    const bool up = mantissa[16] >= '5';
+    mantissa.resize(16);
+    if (up && !RoundUp(&mantissa)) ++exponent;
+  }
+  // value * 10^decimals = mantissa * 10^(kept - mantissa length)
+  const long kept = exponent + 1 + decimals;
+  const long length = static_cast<long>(mantissa.size());
+  if (kept >= length) {
+    mantissa.append(static_cast<size_t>(kept - length), '0');
     return mantissa;
   }
   if (kept < 0) return "0";
   std::string digits = mantissa.substr(0, static_cast<size_t>(kept));
-  if (mantissa[static_cast<size_t>(kept)] >= '5') {
-    size_t i = digits.size();
-    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (i == 0) {
-      digits.insert(digits.begin(), '1');
-    } else {
-      ++digits[i - 1];
-    }
-  }
+  if (mantissa[static_cast<size_t>(kept)] >= '5') RoundUp(&digits);
   const size_t first = digits.find_first_not_of('0');
   return first == std::string::npos ? "0" : digits.substr(first);
 }

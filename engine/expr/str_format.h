@@ -2,8 +2,10 @@
 //
 // A number becomes `width` characters with `decimals` digits after a "." (no point when
 // decimals is 0), right-aligned with blanks and a minus sign before the first digit. It
-// is rounded half away from zero at the last decimal, working to 16 significant digits
-// (so 2.675 rounds to 2.68, as written, not as the nearest double). A result that does
+// is rounded half away from zero at the last decimal, working on the number as written:
+// the shortest decimal form that reads back as the same double, to at most 16
+// significant digits (so 2.675 and 9.995 round up, although the nearest doubles lie
+// just below them). A result that does
 // not fit in `width` characters, or a number that is not finite, gives `width`
 // asterisks. A result that rounds to zero carries no minus sign.
 #ifndef PX_ENGINE_EXPR_STR_FORMAT_H_
