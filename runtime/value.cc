@@ -114,10 +114,9 @@ int32_t Value::date() const {
   return d == nullptr ? 0 : *d;
 }
 
-const std::string& Value::str() const {
+const std::string& Value::EmptyString() {
   static const std::string kEmpty;
-  const std::string* s = std::get_if<std::string>(&data_);
-  return s == nullptr ? kEmpty : *s;
+  return kEmpty;
 }
 
 std::string* Value::mutable_str() {

@@ -105,7 +105,10 @@ class Value {
   int width() const { return width_; }
   int decimals() const { return decimals_; }
   int32_t date() const;
-  const std::string& str() const;
+  const std::string& str() const {
+    const std::string* s = std::get_if<std::string>(&data_);
+    return s != nullptr ? *s : EmptyString();
+  }
   // The string of a character or memo value for changing it in place; nullptr for
   // other types.
   std::string* mutable_str();
@@ -125,6 +128,8 @@ class Value {
   friend bool operator==(const Value& a, const Value& b);
 
  private:
+  static const std::string& EmptyString();
+
   Type type_ = Type::kNil;
   bool is_double_ = false;
   int16_t width_ = 0;

@@ -8,9 +8,12 @@ namespace px::expr {
 
 namespace {
 
-Value Dtos(CallArgs& args) {
-  if (!args[0].is_date()) return args.ArgError(1120);
-  return Value::String(DateToDtos(args[0].date()));
+void Dtos(CallArgs& args) {
+  if (!args[0].is_date()) {
+    args.ArgError(1120);
+    return;
+  }
+  args.ReturnString(DateToDtos(args[0].date()));
 }
 
 Value Dtoc(CallArgs& args) {

@@ -36,18 +36,16 @@ bool StrText(CallArgs& args, int sub_code, std::string* out, Value* error) {
   return true;
 }
 
-Value Str(CallArgs& args) {
+void Str(CallArgs& args) {
   std::string text;
   Value error;
-  if (!StrText(args, 1099, &text, &error)) return error;
-  return Value::String(std::move(text));
+  if (StrText(args, 1099, &text, &error)) args.ReturnString(std::move(text));
 }
 
-Value StrZero(CallArgs& args) {
+void StrZero(CallArgs& args) {
   std::string text;
   Value error;
-  if (!StrText(args, 9999, &text, &error)) return error;
-  return Value::String(STRZERO(text));
+  if (StrText(args, 9999, &text, &error)) args.ReturnString(STRZERO(text));
 }
 
 // The number written at the start of the text (after blanks): sign, digits, point and

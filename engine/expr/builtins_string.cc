@@ -11,28 +11,24 @@ namespace px::expr {
 
 namespace {
 
-// The argument's string as a character value the function may change and return.
-Value TakeString(Value& v) {
-  if (v.is_char()) return std::move(v);
-  return Value::String(v.str());
-}
-
-Value Upper(CallArgs& args) {
-  if (!args[0].is_string()) return args.ArgError(1102);
-  Value r = TakeString(args[0]);
-  for (char& c : *r.mutable_str()) {
+void Upper(CallArgs& args) {
+  if (!args[0].is_string()) {
+    args.ArgError(1102);
+    return;
+  }
+  for (char& c : args.StringResult()) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  return r;
 }
 
-Value Lower(CallArgs& args) {
-  if (!args[0].is_string()) return args.ArgError(1103);
-  Value r = TakeString(args[0]);
-  for (char& c : *r.mutable_str()) {
+void Lower(CallArgs& args) {
+  if (!args[0].is_string()) {
+    args.ArgError(1103);
+    return;
+  }
+  for (char& c : args.StringResult()) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return r;
 }
 
 void TrimRight(std::string& s) {
@@ -43,26 +39,29 @@ void TrimLeft(std::string& s) {
   s.erase(0, first == std::string::npos ? s.size() : first);
 }
 
-Value Trim(CallArgs& args) {
-  if (!args[0].is_string()) return args.ArgError(1100, "TRIM");
-  Value r = TakeString(args[0]);
-  TrimRight(*r.mutable_str());
-  return r;
+void Trim(CallArgs& args) {
+  if (!args[0].is_string()) {
+    args.ArgError(1100, "TRIM");
+    return;
+  }
+  TrimRight(args.StringResult());
 }
 
-Value LTrim(CallArgs& args) {
-  if (!args[0].is_string()) return args.ArgError(1101);
-  Value r = TakeString(args[0]);
-  TrimLeft(*r.mutable_str());
-  return r;
+void LTrim(CallArgs& args) {
+  if (!args[0].is_string()) {
+    args.ArgError(1101);
+    return;
+  }
+  TrimLeft(args.StringResult());
 }
 
-Value AllTrim(CallArgs& args) {
-  if (!args[0].is_string()) return args.ArgError(2022);
-  Value r = TakeString(args[0]);
-  TrimRight(*r.mutable_str());
-  TrimLeft(*r.mutable_str());
-  return r;
+void AllTrim(CallArgs& args) {
+  if (!args[0].is_string()) {
+    args.ArgError(2022);
+    return;
+  }
+  TrimRight(args.StringResult());
+  TrimLeft(args.StringResult());
 }
 
 Value Substr(CallArgs& args) {
@@ -84,24 +83,32 @@ Value Substr(CallArgs& args) {
   return Value::String(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(len)));
 }
 
-Value Left(CallArgs& args) {
-  if (!args[0].is_string() || !args[1].is_number()) return args.ArgError(1124);
+void Left(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number()) {
+    args.ArgError(1124);
+    return;
+  }
   const int64_t n = CallArgs::Count(args[1]);
-  if (n < 1) return Value::String("");
-  Value r = TakeString(args[0]);
-  std::string& s = *r.mutable_str();
-  if (static_cast<uint64_t>(n) < s.size()) s.resize(static_cast<size_t>(n));
-  return r;
+  std::string& s = args.StringResult();
+  if (n < 1) {
+    s.clear();
+  } else if (static_cast<uint64_t>(n) < s.size()) {
+    s.resize(static_cast<size_t>(n));
+  }
 }
 
-Value Right(CallArgs& args) {
-  if (!args[0].is_string() || !args[1].is_number()) return Value::String("");
+void Right(CallArgs& args) {
+  if (!args[0].is_string() || !args[1].is_number()) {
+    args.ReturnString("");
+    return;
+  }
   const int64_t n = CallArgs::Count(args[1]);
-  if (n < 1) return Value::String("");
-  Value r = TakeString(args[0]);
-  std::string& s = *r.mutable_str();
-  if (static_cast<uint64_t>(n) < s.size()) s.erase(0, s.size() - static_cast<size_t>(n));
-  return r;
+  std::string& s = args.StringResult();
+  if (n < 1) {
+    s.clear();
+  } else if (static_cast<uint64_t>(n) < s.size()) {
+    s.erase(0, s.size() - static_cast<size_t>(n));
+  }
 }
 
 enum class Side { kRight, kLeft, kBoth };

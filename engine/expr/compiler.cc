@@ -334,7 +334,8 @@ bool Compiler::Operand(const Token& t) {
       return true;
     case Tok::kString:
       PushOperand(Here());
-      Emit(Op::kPushConst, Constant(Value::String(std::string(t.text))));
+      Emit(Op::kPushConst, Constant(Value::String(std::string(t.text))),
+           t.text.size() >= kLargeString ? 1 : 0);
       return true;
     case Tok::kTrue:
     case Tok::kFalse:

@@ -40,11 +40,15 @@ const std::string& CallArgs::name() const {
 }
 
 Value CallArgs::ArgError(int sub_code) {
-  return RaiseValueError(kErrArg, sub_code, function_.name, args_, count_);
+  Value r = RaiseValueError(kErrArg, sub_code, function_.name, args_, count_);
+  args_[0] = r;
+  return r;
 }
 
 Value CallArgs::ArgError(int sub_code, std::string_view operation) {
-  return RaiseValueError(kErrArg, sub_code, operation, args_, count_);
+  Value r = RaiseValueError(kErrArg, sub_code, operation, args_, count_);
+  args_[0] = r;
+  return r;
 }
 
 int64_t CallArgs::Count(const Value& v) {
@@ -60,21 +64,37 @@ bool CallArgs::Fits(int64_t length) {
 }
 
 Value CallArgs::StringOverflow() {
-  return RaiseValueError(kErrStrOverflow, kSubFuncOverflow, function_.name, args_, count_);
+  Value r = RaiseValueError(kErrStrOverflow, kSubFuncOverflow, function_.name, args_, count_);
+  args_[0] = r;
+  return r;
 }
 
-void RegisterFunction(std::string_view name, FunctionImpl impl) {
+namespace {
+
+Function* Entry(std::string_view name) {
   Table& table = Functions();
   std::string key = UpperName(name);
   auto it = table.find(key);
-  if (it != table.end()) {
-    it->second->impl = impl;
-    return;
+  if (it == table.end()) {
+    auto fn = std::make_unique<Function>();
+    fn->name = key;
+    it = table.emplace(std::move(key), std::move(fn)).first;
   }
-  auto fn = std::make_unique<Function>();
-  fn->name = key;
+  return it->second.get();
+}
+
+}  // namespace
+
+void RegisterFunction(std::string_view name, FunctionImpl impl) {
+  Function* fn = Entry(name);
   fn->impl = impl;
-  table.emplace(std::move(key), std::move(fn));
+  fn->value_impl = nullptr;
+}
+
+void RegisterFunction(std::string_view name, ValueFunctionImpl impl) {
+  Function* fn = Entry(name);
+  fn->impl = nullptr;
+  fn->value_impl = impl;
 }
 
 const Function* FindFunction(std::string_view name) {

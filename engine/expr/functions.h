@@ -19,11 +19,30 @@ class EvalContext;
 struct Function;
 
 // The arguments of one call. A function may change or move from its arguments (they
-// are the evaluator's stack slots); positions past the count read as nil.
+// are the evaluator's stack slots); positions past the count read as nil. The result
+// goes to the slot of the first argument: a function reads its arguments before it
+// sets the result, or changes the first argument in place to become the result.
 class CallArgs {
  public:
-  CallArgs(Value* args, int count, EvalContext& ctx, const Function& function)
-      : args_(args), count_(count), ctx_(ctx), function_(function) {}
+  // `slots` holds max(count, 1) values; the first is the result's slot.
+  CallArgs(Value* slots, int count, EvalContext& ctx, const Function& function)
+      : args_(slots), count_(count), ctx_(ctx), function_(function) {}
+
+  Value& result() { return args_[0]; }
+  void Return(Value&& v) { args_[0] = std::move(v); }
+  // Sets a character result, reusing the result slot's string when it holds one.
+  void ReturnString(std::string&& s) {
+    if (args_[0].is_char()) {
+      *args_[0].mutable_str() = std::move(s);
+    } else {
+      args_[0] = Value::String(std::move(s));
+    }
+  }
+  // The first argument, a string, as the character result to change in place.
+  std::string& StringResult() {
+    if (!args_[0].is_char()) args_[0] = Value::String(args_[0].str());
+    return *args_[0].mutable_str();
+  }
 
   int count() const { return count_; }
   Value& operator[](int i) {
@@ -37,7 +56,7 @@ class CallArgs {
   const std::string& name() const;
 
   // Raises "BASE" 1/sub_code "Argument error" with the function's name and arguments;
-  // the handler's answer becomes the result.
+  // the handler's answer becomes the result (returned, and set as the result).
   Value ArgError(int sub_code);
   // The same with another operation name (TRIM for RTRIM).
   Value ArgError(int sub_code, std::string_view operation);
@@ -57,16 +76,30 @@ class CallArgs {
   Value nil_;
 };
 
-using FunctionImpl = Value (*)(CallArgs& args);
+// A function that sets its result through CallArgs (result(), Return()).
+using FunctionImpl = void (*)(CallArgs& args);
+// A function that returns its result.
+using ValueFunctionImpl = Value (*)(CallArgs& args);
 
 struct Function {
   std::string name;  // upper case
   FunctionImpl impl = nullptr;
+  ValueFunctionImpl value_impl = nullptr;  // used when impl is null
+
+  void Call(CallArgs& args) const {
+    if (impl != nullptr) {
+      impl(args);
+    } else {
+      Value r = value_impl(args);
+      args.result() = std::move(r);
+    }
+  }
 };
 
 // Adds a function, or replaces the function of that name. Compiled expressions that
 // already call the name call the new one.
 void RegisterFunction(std::string_view name, FunctionImpl impl);
+void RegisterFunction(std::string_view name, ValueFunctionImpl impl);
 // The function of that name, or nullptr.
 const Function* FindFunction(std::string_view name);
 

@@ -33,7 +33,10 @@ class Machine {
   // answer's value (nil by default) is in *out.
   bool MissingName(const std::string& name, int gen_code, int sub_code, Value* out);
   // Counts a large string against the budget of the run.
-  void Account(Value& v);
+  void Account(Value& v) {
+    if (v.is_string() && v.str().size() >= kLargeString) AccountLarge(v);
+  }
+  void AccountLarge(Value& v);
 
   EvalContext& ctx_;
   int macro_depth_ = 0;
@@ -72,8 +75,7 @@ class ScratchLease {
 
 }  // namespace
 
-void Machine::Account(Value& v) {
-  if (!v.is_string() || v.str().size() < kLargeString) return;
+void Machine::AccountLarge(Value& v) {
   const size_t size = v.str().size();
   if (size <= string_budget_) {
     string_budget_ -= size;
@@ -173,18 +175,23 @@ void Machine::PushAliasField(std::vector<Value>& stack, const std::string& alias
 
 void Machine::Call(std::vector<Value>& stack, const FunctionRef& ref, int argc) {
   const size_t base = stack.size() - static_cast<size_t>(argc);
-  Value result;
-  for (;;) {
-    if (ref.function == nullptr) ref.function = FindFunction(ref.name);
-    if (ref.function != nullptr) {
-      CallArgs args(stack.data() + base, argc, ctx_, *ref.function);
-      result = ref.function->impl(args);
-      break;
+  if (ref.function == nullptr) ref.function = FindFunction(ref.name);
+  if (ref.function == nullptr) {
+    Value result;
+    while (!MissingName(ref.name, kErrNoFunc, kSubNoFunc, &result)) {
+      ref.function = FindFunction(ref.name);
+      if (ref.function != nullptr) break;
     }
-    if (MissingName(ref.name, kErrNoFunc, kSubNoFunc, &result)) break;
+    if (ref.function == nullptr) {
+      stack.resize(base);
+      stack.push_back(std::move(result));
+      return;
+    }
   }
-  stack.resize(base);
-  stack.push_back(std::move(result));
+  if (argc == 0) stack.emplace_back();  // the result's slot
+  CallArgs args(stack.data() + base, argc, ctx_, *ref.function);
+  ref.function->Call(args);
+  if (argc > 1) stack.resize(base + 1);
 }
 
 void Machine::Index(std::vector<Value>& stack) {
@@ -248,7 +255,7 @@ Value Machine::Execute(const Program& p) {
     switch (in.op) {
       case Op::kPushConst:
         stack.push_back(p.constants_[static_cast<size_t>(in.a)]);
-        Account(stack.back());
+        if (in.b != 0) Account(stack.back());  // a large string literal
         break;
       case Op::kPushName:
         PushName(stack, p.names_[static_cast<size_t>(in.a)]);
@@ -334,7 +341,7 @@ Value Machine::Execute(const Program& p) {
         Value& a = stack[stack.size() - 2];
         ApplyBinary(in.op, a, stack.back());
         stack.pop_back();
-        Account(stack.back());
+        if (in.op == Op::kAdd || in.op == Op::kSub) Account(stack.back());
         break;
       }
     }

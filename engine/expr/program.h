@@ -18,7 +18,7 @@ namespace px::expr {
 struct Function;
 
 enum class Op : uint8_t {
-  kPushConst,       // a: constant
+  kPushConst,       // a: constant; b: 1 for a large string (counted against the budget)
   kPushName,        // a: name; field of the current area, else memory variable
   kPushField,       // a: name; FIELD->name
   kPushMemVar,      // a: name; M->name

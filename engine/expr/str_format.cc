@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace px {
 
@@ -9,6 +10,66 @@ namespace {
 
 constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+constexpr uint64_t kPow10Int[] = {1ULL,
+                                  10ULL,
+                                  100ULL,
+                                  1000ULL,
+                                  10000ULL,
+                                  100000ULL,
+                                  1000000ULL,
+                                  10000000ULL,
+                                  100000000ULL,
+                                  1000000000ULL,
+                                  10000000000ULL,
+                                  100000000000ULL,
+                                  1000000000000ULL,
+                                  10000000000000ULL,
+                                  100000000000000ULL,
+                                  1000000000000000ULL};
+
+// round_half_away(magnitude * 10^decimals) when the scaled value is an exact integer
+// range for doubles and lies clearly away from a rounding tie, so that taking the
+// number as written cannot change the outcome; false otherwise.
+bool FastUnits(double magnitude, int decimals, uint64_t* units) {
+  if (decimals > 15) return false;
+  const double scaled = magnitude * kPow10[decimals];
+  if (!(scaled < 4e15)) return false;
+  const double whole = std::floor(scaled);
+  const double frac = scaled - whole;
+  if (!(std::fabs(frac - 0.5) > scaled * 4e-15 + 1e-300)) return false;
+  *units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+// STR text of units of the last decimal.
+std::string LayoutUnits(uint64_t units, bool negative, int width, int decimals) {
+  char buf[48];
+  char* const end = buf + sizeof(buf);
+  char* p = end;
+  const bool nonzero = units != 0;
+  for (int i = 0; i < decimals; ++i) {
+    *--p = static_cast<char>('0' + units % 10);
+    units /= 10;
+  }
+  if (decimals > 0) *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units != 0);
+  if (negative && nonzero) *--p = '-';
+  const long len = end - p;
+  if (len > width) return std::string(static_cast<size_t>(width), '*');
+  if (width <= static_cast<int>(sizeof(buf))) {
+    // Blanks in front, within the buffer: one string construction.
+    const long blanks = width - len;
+    std::memset(p - blanks, ' ', static_cast<size_t>(blanks));
+    return std::string(p - blanks, static_cast<size_t>(width));
+  }
+  std::string out(static_cast<size_t>(width), ' ');
+  std::memcpy(out.data() + (width - len), p, static_cast<size_t>(len));
+  return out;
+}
 
 // Adds one to a string of decimal digits; false when that made it one digit longer
 // ("999" becomes "1000").
@@ -27,19 +88,6 @@ bool RoundUp(std::string* digits) {
 // as written (see above); "0" for zero. magnitude is finite and >= 0.
 std::string RoundedDigits(double magnitude, int decimals) {
   if (magnitude == 0) return "0";
-  // Fast path: the scaled value is an exact integer range for doubles and lies clearly
-  // away from a rounding tie, so rounding to 16 digits first cannot change the outcome.
-  if (decimals >= 0 && decimals <= 15) {
-    const double scaled = magnitude * kPow10[decimals];
-    if (scaled < 4e15) {
-      const double whole = std::floor(scaled);
-      const double frac = scaled - whole;
-      if (std::fabs(frac - 0.5) > scaled * 4e-15 + 1e-300) {
-        const uint64_t n = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-        return std::to_string(n);
-      }
-    }
-  }
   // Exact path: the shortest decimal form that reads back as the same double (the
   // number as written), cut to 16 significant digits, rounded in decimal.
   char buf[64];
@@ -100,6 +148,10 @@ std::string STR(double value, int width, int decimals) {
   if (width < 1) width = 1;
   if (decimals < 0) decimals = 0;
   if (!std::isfinite(value)) return Asterisks(width);
+  uint64_t units;
+  if (FastUnits(std::fabs(value), decimals, &units)) {
+    return LayoutUnits(units, value < 0, width, decimals);
+  }
   return Layout(RoundedDigits(std::fabs(value), decimals), value < 0, width, decimals);
 }
 
@@ -109,6 +161,9 @@ std::string STR(int64_t value, int width, int decimals) {
   const uint64_t magnitude =
       value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
   if (magnitude >= 10000000000000000ULL) return STR(static_cast<double>(value), width, decimals);
+  if (decimals <= 3) {
+    return LayoutUnits(magnitude * kPow10Int[decimals], value < 0, width, decimals);
+  }
   std::string digits = std::to_string(magnitude);
   if (decimals > 0 && magnitude != 0) digits.append(static_cast<size_t>(decimals), '0');
   return Layout(std::move(digits), value < 0, width, decimals);
