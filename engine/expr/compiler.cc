@@ -200,26 +200,59 @@ class Compiler {
   bool expect_operand_ = true;  // a value may start at the next token
 };
 
+// Names and functions are few in a key text: they are searched linearly while there
+// are at most kSmallTable of them, through a hash index beyond that (long texts stay
+// linear in time).
+constexpr size_t kSmallTable = 16;
+
 int Compiler::Name(std::string_view name) {
-  auto [it, inserted] = name_index_.try_emplace(UpperCase(name), 0);
-  if (inserted) {
-    it->second = static_cast<int>(prog_->names_.size());
-    prog_->names_.push_back(NameRef{std::string(name)});
+  std::vector<NameRef>& names = prog_->names_;
+  if (names.size() <= kSmallTable) {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (NameIs(name, names[i].upper)) return static_cast<int>(i);
+    }
+    if (names.size() == kSmallTable) {
+      for (size_t i = 0; i < names.size(); ++i) {
+        name_index_.emplace(names[i].upper, static_cast<int>(i));
+      }
+    }
   }
-  return it->second;
+  std::string upper = UpperCase(name);
+  if (names.size() >= kSmallTable) {
+    auto it = name_index_.find(upper);
+    if (it != name_index_.end()) return it->second;
+    name_index_.emplace(upper, static_cast<int>(names.size()));
+  }
+  NameRef ref;
+  ref.name = std::string(name);
+  ref.upper = std::move(upper);
+  names.push_back(std::move(ref));
+  return static_cast<int>(names.size()) - 1;
 }
 
 int Compiler::FunctionIndex(std::string_view name) {
-  std::string upper = UpperCase(name);
-  auto [it, inserted] = function_index_.try_emplace(upper, 0);
-  if (inserted) {
-    it->second = static_cast<int>(prog_->functions_.size());
-    FunctionRef ref;
-    ref.function = FindFunction(upper);
-    ref.name = std::move(upper);
-    prog_->functions_.push_back(std::move(ref));
+  std::vector<FunctionRef>& functions = prog_->functions_;
+  if (functions.size() <= kSmallTable) {
+    for (size_t i = 0; i < functions.size(); ++i) {
+      if (NameIs(name, functions[i].name)) return static_cast<int>(i);
+    }
+    if (functions.size() == kSmallTable) {
+      for (size_t i = 0; i < functions.size(); ++i) {
+        function_index_.emplace(functions[i].name, static_cast<int>(i));
+      }
+    }
   }
-  return it->second;
+  std::string upper = UpperCase(name);
+  if (functions.size() >= kSmallTable) {
+    auto it = function_index_.find(upper);
+    if (it != function_index_.end()) return it->second;
+    function_index_.emplace(upper, static_cast<int>(functions.size()));
+  }
+  FunctionRef ref;
+  ref.function = FindFunction(upper);
+  ref.name = std::move(upper);
+  functions.push_back(std::move(ref));
+  return static_cast<int>(functions.size()) - 1;
 }
 
 void Compiler::ReduceTop() {
@@ -608,6 +641,12 @@ bool Compiler::Operator(const Token& t, bool* done) {
 
 std::shared_ptr<const Program> Compiler::Run(SyntaxError* error) {
   prog_->text_ = std::string(text_);
+  prog_->code_.reserve(text_.size() / 3 + 4);
+  prog_->constants_.reserve(4);
+  prog_->names_.reserve(4);
+  prog_->functions_.reserve(4);
+  frames_.reserve(16);
+  operands_.reserve(16);
   bool done = false;
   bool ok = true;
   expect_operand_ = true;

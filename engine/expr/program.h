@@ -64,7 +64,8 @@ struct Instr {
 };
 
 struct NameRef {
-  std::string name;
+  std::string name;            // as first written
+  std::string upper;           // upper case, for the compiler's look-up
   mutable int field_hint = 0;  // position of the field at the last look-up
 };
 
