@@ -1,6 +1,7 @@
 #include "runtime/date_format.h"
 
 #include "runtime/date.h"
+#include "runtime/date_text.h"
 #include "runtime/settings.h"
 
 namespace px {
@@ -16,37 +17,6 @@ bool IsDigit(char c) {
 }
 
 }  // namespace
-
-std::string FormatDate(int32_t julian_day, std::string_view format) {
-  int year = 0, month = 0, day = 0;
-  DateToYmd(julian_day, &year, &month, &day);
-  const bool empty = julian_day <= 0 || year < 1 || year > 9999;
-  std::string out;
-  out.reserve(format.size());
-  size_t i = 0;
-  while (i < format.size()) {
-    const char c = Lower(format[i]);
-    if (c != 'd' && c != 'm' && c != 'y') {
-      out += format[i++];
-      continue;
-    }
-    size_t run = 0;
-    while (i < format.size() && Lower(format[i]) == c) {
-      ++run;
-      ++i;
-    }
-    int number = c == 'd' ? day : c == 'm' ? month : year;
-    std::string digits(run, ' ');
-    if (!empty) {
-      for (size_t k = run; k > 0; --k) {
-        digits[k - 1] = static_cast<char>('0' + number % 10);
-        number /= 10;
-      }
-    }
-    out += digits;
-  }
-  return out;
-}
 
 int32_t ParseDate(std::string_view text, std::string_view format, int epoch) {
   // The order of day, month and year: first appearance of each letter in the format.
@@ -90,7 +60,7 @@ int32_t ParseDate(std::string_view text, std::string_view format, int epoch) {
 }
 
 std::string DTOC(int32_t julian_day) {
-  return FormatDate(julian_day, GetSettings().date_format);
+  return DateToText(julian_day, GetSettings().date_format);
 }
 
 int32_t CTOD(std::string_view text) {
