@@ -117,6 +117,16 @@ class Value {
   const std::shared_ptr<const CodeBlock>& block() const;
   const std::shared_ptr<Object>& object() const;
 
+  // Makes this value the character string s in place (cheaper than assigning a new
+  // Value when the type changes).
+  void SetString(std::string&& s) {
+    type_ = Type::kCharacter;
+    is_double_ = false;
+    width_ = 0;
+    decimals_ = 0;
+    data_.emplace<std::string>(std::move(s));
+  }
+
   // Same number with another display width / decimals.
   Value WithFormat(int width, int decimals) const;
 

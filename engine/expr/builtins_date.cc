@@ -13,7 +13,18 @@ void Dtos(CallArgs& args) {
     args.ArgError(1120);
     return;
   }
-  args.ReturnString(DateToDtos(args[0].date()));
+  int y = 0, m = 0, d = 0;
+  const int32_t day = args[0].date();
+  DateToYmd(day, &y, &m, &d);
+  if (day <= 0 || y < 1 || y > 9999) {
+    args.ReturnString(std::string(8, ' '));
+    return;
+  }
+  char text[8] = {static_cast<char>('0' + y / 1000),    static_cast<char>('0' + y / 100 % 10),
+                  static_cast<char>('0' + y / 10 % 10), static_cast<char>('0' + y % 10),
+                  static_cast<char>('0' + m / 10),      static_cast<char>('0' + m % 10),
+                  static_cast<char>('0' + d / 10),      static_cast<char>('0' + d % 10)};
+  args.ReturnString(std::string(text, 8));
 }
 
 Value Dtoc(CallArgs& args) {

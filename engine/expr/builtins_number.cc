@@ -14,6 +14,15 @@ namespace {
 // STR and STRZERO share their argument rules; false after an argument error (whose
 // answer is in *error).
 bool StrText(CallArgs& args, int sub_code, std::string* out, Value* error) {
+  // The usual form in keys: STR(n, width, decimals) with whole numbers in range.
+  if (args.count() == 3 && args[0].is_number() && args[1].is_integer() && args[2].is_integer()) {
+    const int64_t width = args[1].integer();
+    const int64_t decimals = args[2].integer();
+    if (width > 0 && width <= 255 && decimals >= 0 && decimals <= width) {
+      *out = STR(args[0], static_cast<int>(width), static_cast<int>(decimals));
+      return true;
+    }
+  }
   if (!args[0].is_number() || (args.Given(1) && !args[1].is_number()) ||
       (args.Given(2) && !args[2].is_number())) {
     *error = args.ArgError(sub_code);

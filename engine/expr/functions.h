@@ -35,20 +35,19 @@ class CallArgs {
     if (args_[0].is_char()) {
       *args_[0].mutable_str() = std::move(s);
     } else {
-      args_[0] = Value::String(std::move(s));
+      args_[0].SetString(std::move(s));
     }
   }
   // The first argument, a string, as the character result to change in place.
   std::string& StringResult() {
-    if (!args_[0].is_char()) args_[0] = Value::String(args_[0].str());
+    if (!args_[0].is_char()) args_[0].SetString(std::string(args_[0].str()));
     return *args_[0].mutable_str();
   }
 
   int count() const { return count_; }
   Value& operator[](int i) {
     if (i < count_) return args_[i];
-    nil_ = Value();
-    return nil_;
+    return Nil();
   }
   // An argument that is present and not nil.
   bool Given(int i) const { return i < count_ && !args_[i].is_nil(); }
@@ -73,6 +72,12 @@ class CallArgs {
   int count_;
   EvalContext& ctx_;
   const Function& function_;
+  // Missing arguments read as this nil; it is made nil again each time it is handed
+  // out, in case a function changed it.
+  Value& Nil() {
+    if (!nil_.is_nil()) nil_ = Value();
+    return nil_;
+  }
   Value nil_;
 };
 

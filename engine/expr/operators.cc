@@ -30,7 +30,7 @@ Value Number(double r, int decimals) {
 
 // The string of a string value (character or memo) as a character value, in place.
 std::string& OwnString(Value& v) {
-  if (!v.is_char()) v = Value::String(v.str());
+  if (!v.is_char()) v.SetString(std::string(v.str()));
   return *v.mutable_str();
 }
 
