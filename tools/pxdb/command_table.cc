@@ -7,6 +7,7 @@ std::unique_ptr<Command> MakeAppendCommand();
 std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
+std::unique_ptr<Command> MakeEvalCommand();
 std::unique_ptr<Command> MakeStructCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
@@ -14,6 +15,8 @@ const std::vector<CommandInfo>& CommandTable() {
       {"struct", "print the fields of a table: NAME TYPE LEN DEC", MakeStructCommand},
       {"dump", "print every record as one JSON object per line", MakeDumpCommand},
       {"count", "print the record count of a table", MakeCountCommand},
+      {"eval", "print the value and type of an expression on each record (or --recno N)",
+       MakeEvalCommand},
       {"create", "create a table: pxdb create FILE NAME:TYPE:LEN[:DEC] ...", MakeCreateCommand},
       {"append", "append one record per JSON line read from standard input", MakeAppendCommand},
   };
