@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/expr/str_format.h"
+#include "engine/ntx/ntx_key.h"
 
 namespace px {
 namespace {
@@ -56,6 +57,20 @@ TEST(StrFormatTest, StrZeroAndRound) {
   EXPECT_DOUBLE_EQ(RoundHalfAway(-2.5, 0), -3.0);
   EXPECT_DOUBLE_EQ(RoundHalfAway(1234.5, -2), 1200.0);
   EXPECT_DOUBLE_EQ(RoundHalfAway(1250, -2), 1300.0);
+}
+
+// Numeric keys are STR text at the key size and decimals, made to sort bytewise.
+TEST(StrFormatTest, FormatsNumericKeysForTheIndexLayer) {
+  const ntx::StrFormatter str = [](const Value& n, int width, int decimals) {
+    return STR(n, width, decimals);
+  };
+  std::string key;
+  ASSERT_TRUE(ntx::KeyFromValue(Value::Integer(-5), 5, 0, false, str, &key));
+  EXPECT_EQ(key, "\x2C\x2C\x2C\x2C\x27");
+  ASSERT_TRUE(ntx::KeyFromValue(Value::Integer(-10), 5, 0, false, str, &key));
+  EXPECT_EQ(key, "\x2C\x2C\x2C\x2B\x2C");
+  ASSERT_TRUE(ntx::KeyFromValue(Value::Double(2.675, 8, 2), 8, 2, false, str, &key));
+  EXPECT_EQ(key, "00002.68");
 }
 
 // Random values agree with the exact decimal path whichever path formats them.
