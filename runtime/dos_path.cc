@@ -62,10 +62,23 @@ std::optional<std::string> DriveMap::Root(char letter) const {
 
 void DriveMap::Set(char letter, std::string host_folder) {
   roots_[UpperLetter(letter)] = StripTrailingSlash(std::move(host_folder));
+  current_.erase(UpperLetter(letter));
 }
 
 void DriveMap::Remove(char letter) {
   roots_.erase(UpperLetter(letter));
+  current_.erase(UpperLetter(letter));
+}
+
+std::optional<std::string> DriveMap::CurrentFolder(char letter) const {
+  auto it = current_.find(UpperLetter(letter));
+  if (it == current_.end()) return std::nullopt;
+  return it->second;
+}
+
+void DriveMap::NoteCurrentFolder(std::string_view host_folder) {
+  const char drive = DriveOf(host_folder, nullptr);
+  if (drive != '\0') current_[drive] = StripTrailingSlash(std::string(host_folder));
 }
 
 char DriveMap::DriveOf(std::string_view host_path, std::string* rest) const {
@@ -116,12 +129,15 @@ bool DosToHost(std::string_view name, std::string* host) {
     rest = name.substr(2);
     out = *root;
     if (rest.empty() || (rest[0] != '\\' && rest[0] != '/')) {
-      // A drive-relative name ("D:x") means the drive's current folder; the current
-      // folder of a drive that is not current is its root.
+      // A drive-relative name ("D:x") means the drive's current folder: the process's
+      // when the drive is current, else the one remembered for it, else its root.
       std::string in_drive;
       if (GetDriveMap().DriveOf(CurrentHostDir(), &in_drive) == UpperLetter(name[0])) {
         out = CurrentHostDir();
+      } else if (std::optional<std::string> cur = GetDriveMap().CurrentFolder(name[0])) {
+        out = *cur;
       }
+      if (!rest.empty()) out += '/';
     }
   } else if (!rest.empty() && rest[0] == '\\') {
     // Rooted on the current drive.

@@ -3,7 +3,9 @@
 // Each drive letter maps to a host folder. C: maps to "/" unless told otherwise; the
 // environment variable PX_DRIVES adds or overrides letters ("D=/media/usb;E=/srv/up").
 // An unmapped drive behaves like a missing drive. The current drive is the mapped drive
-// whose folder is the longest prefix of the host's current folder.
+// whose folder is the longest prefix of the host's current folder. Like DOS, the map
+// remembers a current folder per drive: the folder a drive-relative name ("D:x") starts
+// from and the one that making the drive current returns to (runtime/folders.h).
 #ifndef PX_RUNTIME_DOS_PATH_H_
 #define PX_RUNTIME_DOS_PATH_H_
 
@@ -26,8 +28,15 @@ class DriveMap {
   // the rest of the path after that folder, without a leading '/'.
   char DriveOf(std::string_view host_path, std::string* rest) const;
 
+  // The remembered current folder of a drive (a host path), or nothing when the drive
+  // has none yet: its root is then meant. Set() and Remove() forget it.
+  std::optional<std::string> CurrentFolder(char letter) const;
+  // Remembers host_folder as the current folder of the drive it lies on (when any).
+  void NoteCurrentFolder(std::string_view host_folder);
+
  private:
-  std::map<char, std::string> roots_;  // upper-case letter -> folder without trailing '/'
+  std::map<char, std::string> roots_;    // upper-case letter -> folder without trailing '/'
+  std::map<char, std::string> current_;  // upper-case letter -> remembered host folder
 };
 
 // The process's drive map (read from the environment on first use).

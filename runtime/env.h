@@ -125,6 +125,8 @@ class Env {
   virtual void SleepMicros(int64_t micros) = 0;
   // Wall-clock local date and time.
   virtual LocalTime Now() = 0;
+  // The local date and time of a moment given in seconds since the epoch (file times).
+  virtual LocalTime LocalTimeOf(int64_t epoch_seconds) = 0;
 
   // The real operating system.
   static Env* Posix();
@@ -178,6 +180,9 @@ class EnvWrapper : public Env {
   int64_t NowMicros() override { return target_->NowMicros(); }
   void SleepMicros(int64_t micros) override { target_->SleepMicros(micros); }
   LocalTime Now() override { return target_->Now(); }
+  LocalTime LocalTimeOf(int64_t epoch_seconds) override {
+    return target_->LocalTimeOf(epoch_seconds);
+  }
 
  private:
   Env* target_;
