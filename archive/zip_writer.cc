@@ -1,0 +1,106 @@
+#include "archive/zip_writer.h"
+
+#include <zip.h>
+
+#include "archive/env_zip_source.h"
+#include "runtime/dos_path.h"
+#include "runtime/env.h"
+
+namespace px {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The file's date from its folder's listing; 0 when it cannot be found.
+int64_t FileMTime(const std::string& path) {
+  std::string folder, file;
+  SplitPath(path, &folder, &file);
+  std::vector<DirEntry> listing;
+  if (GetEnv()->ListDir(folder.empty() ? std::string(".") : folder, &listing) != 0) return 0;
+  const DirEntry* match = nullptr;
+  for (const DirEntry& e : listing) {
+    if (e.name == file) return e.mtime;
+    if (match == nullptr && EqualNoCase(e.name, file)) match = &e;
+  }
+  return match != nullptr ? match->mtime : 0;
+}
+
+// 1 January 1980, the first date a zip entry can carry. libzip needs a date on every
+// encrypted entry (it keys the password check byte to it); a file whose date cannot be
+// read gets this one.
+constexpr int64_t kZipEpoch = 315532800;
+
+}  // namespace
+
+bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
+              const ZipWriteOptions& options, std::string* error) {
+  zip_error_t zerr;
+  zip_error_init(&zerr);
+  zip_source_t* src = NewEnvArchiveSource(archive, &zerr);
+  zip_t* za = nullptr;
+  if (src != nullptr) {
+    za = zip_open_from_source(src, ZIP_CREATE | (options.new_archive ? ZIP_TRUNCATE : 0), &zerr);
+    if (za == nullptr) zip_source_free(src);
+  }
+  if (za == nullptr) {
+    *error = archive + ": " + zip_error_strerror(&zerr);
+    zip_error_fini(&zerr);
+    return false;
+  }
+  zip_error_fini(&zerr);
+
+  auto fail = [&](const std::string& what) {
+    *error = what + ": " + zip_strerror(za);
+    zip_discard(za);
+    return false;
+  };
+
+  for (const ZipInput& in : inputs) {
+    int64_t mtime = in.mtime > 0 ? in.mtime : FileMTime(in.path);
+    if (mtime <= 0) mtime = kZipEpoch;
+    zip_error_t serr;
+    zip_error_init(&serr);
+    zip_source_t* file = NewEnvFileSource(in.path, mtime, &serr);
+    zip_error_fini(&serr);
+    if (file == nullptr) return fail(in.path);
+
+    zip_int64_t index = zip_name_locate(za, in.entry.c_str(), ZIP_FL_NOCASE);
+    if (index >= 0) {
+      const char* old_name = zip_get_name(za, static_cast<zip_uint64_t>(index), 0);
+      if (old_name != nullptr && in.entry != old_name &&
+          zip_file_rename(za, static_cast<zip_uint64_t>(index), in.entry.c_str(), 0) != 0) {
+        zip_source_free(file);
+        return fail(in.entry);
+      }
+      if (zip_file_replace(za, static_cast<zip_uint64_t>(index), file, 0) != 0) {
+        zip_source_free(file);
+        return fail(in.entry);
+      }
+    } else {
+      index = zip_file_add(za, in.entry.c_str(), file, 0);
+      if (index < 0) {
+        zip_source_free(file);
+        return fail(in.entry);
+      }
+    }
+    if (!options.password.empty() &&
+        zip_file_set_encryption(za, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
+                                options.password.c_str()) != 0) {
+      return fail(in.entry);
+    }
+  }
+  if (zip_close(za) != 0) return fail(archive);
+  return true;
+}
+
+}  // namespace px

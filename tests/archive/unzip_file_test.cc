@@ -1,0 +1,209 @@
+#include "archive/unzip_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/update_archive.h"
+#include "archive/zip_errors.h"
+#include "archive/zip_library.h"
+#include "tests/archive/zip_test_util.h"
+#include "tests/test_util.h"
+
+namespace px {
+namespace {
+
+using test::FolderNames;
+using test::MakeZip;
+using test::ReadFileBytes;
+using test::ScratchDir;
+using test::WriteFileBytes;
+using V = std::vector<std::string>;
+
+// Runs UNZIPFILE and returns what its message boxes showed.
+std::string Unzip(const std::string& archive, const Value& password) {
+  testing::internal::CaptureStdout();
+  UNZIPFILE(Value::String(archive), password);
+  return testing::internal::GetCapturedStdout();
+}
+
+std::string Unzip(const std::string& archive, const std::string& password) {
+  return Unzip(archive, Value::String(password));
+}
+
+// Every handle the test opened was closed again.
+class UnzipFileTest : public testing::Test {
+ protected:
+  void SetUp() override { handles_ = LiveZipHandles(); }
+  void TearDown() override { EXPECT_EQ(LiveZipHandles(), handles_); }
+
+ private:
+  int handles_ = 0;
+};
+
+TEST_F(UnzipFileTest, SystemZipArchiveUnpacksWithThePassword) {
+  if (!test::HaveProgram("zip")) GTEST_SKIP() << "the zip program is not installed";
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.File("src/bitmaps"));
+  WriteFileBytes(dir.File("src/UPDATDEF.DBF"), std::string(3000, 'u'));
+  WriteFileBytes(dir.File("src/quotes.dbt"), "memo text");
+  WriteFileBytes(dir.File("src/bitmaps/logo.bmp"), "BM");
+  ASSERT_EQ(test::Shell("cd src && zip -q -r -P tamrok ../PXUPD.zip ."), 0);
+
+  std::filesystem::create_directories(dir.File("temp"));
+  WriteFileBytes(dir.File("temp/updatdef.dbf"), "old contents");  // replaced, letter case kept
+  std::filesystem::copy_file(dir.File("PXUPD.zip"), dir.File("temp/PXUPD.zip"));
+  std::filesystem::current_path(dir.File("temp"));
+
+  EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "");
+  EXPECT_EQ(FolderNames(dir.File("temp")),
+            (V{"PXUPD.zip", "bitmaps", "quotes.dbt", "updatdef.dbf"}));
+  EXPECT_TRUE(ReadFileBytes(dir.File("temp/updatdef.dbf")) == std::string(3000, 'u'));
+  EXPECT_EQ(ReadFileBytes(dir.File("temp/quotes.dbt")), "memo text");
+  EXPECT_EQ(ReadFileBytes(dir.File("temp/bitmaps/logo.bmp")), "BM");
+}
+
+TEST_F(UnzipFileTest, OwnUpdateArchiveUnpacksHereAndWithTheSystemUnzip) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.File("ship/sub"));
+  WriteFileBytes(dir.File("ship/updatdef.dbf"), std::string(100000, 'x') + "end");
+  WriteFileBytes(dir.File("ship/sub/PX.EXE"), "MZ program");
+  WriteFileBytes(dir.File("ship/empty.dll"), "");
+  std::string error;
+  ASSERT_TRUE(MakeUpdateArchive(
+      "PXUPD.zip", "tamrok", {"ship\\updatdef.dbf", "ship/sub/PX.EXE", "ship\\EMPTY.DLL"}, &error))
+      << error;
+
+  std::filesystem::create_directories(dir.File("temp"));
+  std::filesystem::copy_file(dir.File("PXUPD.zip"), dir.File("temp/PXUPD.zip"));
+  std::filesystem::current_path(dir.File("temp"));
+  EXPECT_EQ(Unzip("pxupd.ZIP", "tamrok"), "");
+  // Entries sit at the top level under the names the files have.
+  EXPECT_EQ(FolderNames(dir.File("temp")), (V{"PX.EXE", "PXUPD.zip", "empty.dll", "updatdef.dbf"}));
+  EXPECT_TRUE(ReadFileBytes(dir.File("temp/updatdef.dbf")) == std::string(100000, 'x') + "end");
+  EXPECT_EQ(ReadFileBytes(dir.File("temp/PX.EXE")), "MZ program");
+
+  if (test::HaveProgram("unzip")) {
+    EXPECT_EQ(test::Shell("unzip -qq -P tamrok -t PXUPD.zip"), 0);
+    EXPECT_NE(test::Shell("unzip -qq -P wrong -t PXUPD.zip >/dev/null 2>&1"), 0);
+  }
+}
+
+TEST_F(UnzipFileTest, WrongPasswordFailsWithACodeAndLeavesNoFile) {
+  ScratchDir dir;
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += std::to_string(i * 7919) + ",";
+  MakeZip(dir.File("PXUPD.zip"),
+          {{"updatdef.dbf", big}, {"a.dbf", "aaaa"}, {"b.dbf", std::string(5000, 'b')}}, "tamrok");
+  const std::string shown = Unzip("PXUPD.zip", "tamrox");
+  EXPECT_EQ(shown.find("Zip File Not Found"), std::string::npos);
+  EXPECT_NE(shown.find("--- Error:          6"), std::string::npos) << shown;
+  EXPECT_EQ(FolderNames(dir.path()), V{"PXUPD.zip"});
+
+  // No password at all for an encrypted archive is a failure too.
+  const std::string none = Unzip("PXUPD.zip", Value());
+  EXPECT_NE(none.find("--- Error:          7"), std::string::npos) << none;
+  EXPECT_EQ(FolderNames(dir.path()), V{"PXUPD.zip"});
+
+  EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "");
+  EXPECT_TRUE(ReadFileBytes(dir.File("updatdef.dbf")) == big);
+}
+
+TEST_F(UnzipFileTest, AesEntriesDecrypt) {
+  ScratchDir dir;
+  MakeZip(dir.File("aes.zip"), {{"quotdata.dbf", std::string(70000, 'q')}}, "tamrok",
+          ZIP_EM_AES_256);
+  EXPECT_NE(Unzip("aes.zip", "nope").find("--- Error:          6"), std::string::npos);
+  EXPECT_EQ(FolderNames(dir.path()), V{"aes.zip"});
+  EXPECT_EQ(Unzip("aes.zip", "tamrok"), "");
+  EXPECT_TRUE(ReadFileBytes(dir.File("quotdata.dbf")) == std::string(70000, 'q'));
+}
+
+TEST_F(UnzipFileTest, MissingAndDamagedArchives) {
+  ScratchDir dir;
+  const std::string missing = Unzip("PXUPD.zip", "tamrok");
+  const size_t info = missing.find("Zip File Not Found");
+  const size_t alert = missing.find("-- Error:          2");
+  ASSERT_NE(info, std::string::npos) << missing;
+  ASSERT_NE(alert, std::string::npos) << missing;
+  EXPECT_LT(info, alert);
+  EXPECT_EQ(missing.find("--- Error"), std::string::npos);
+
+  // Error code 5 (not a zip archive): "-- Error: ", nine blanks, 5.
+  WriteFileBytes(dir.File("PXUPD.zip"), std::string(1000, 'G'));
+  const std::string garbage = Unzip("PXUPD.zip", "tamrok");
+  EXPECT_NE(garbage.find("-- Error: " + std::string(9, ' ') + "5"), std::string::npos) << garbage;
+  WriteFileBytes(dir.File("empty.zip"), "");
+  EXPECT_NE(Unzip("empty.zip", "x").find("-- Error:          5"), std::string::npos);
+  EXPECT_EQ(FolderNames(dir.path()), (V{"PXUPD.zip", "empty.zip"}));
+
+  // A name that is not text is a missing archive.
+  testing::internal::CaptureStdout();
+  UNZIPFILE(Value::Integer(7));
+  const std::string not_text = testing::internal::GetCapturedStdout();
+  EXPECT_NE(not_text.find("Zip File Not Found"), std::string::npos);
+  EXPECT_NE(not_text.find("-- Error: "), std::string::npos);
+}
+
+TEST_F(UnzipFileTest, DamagedEntryIsNotWrittenButTheOthersAre) {
+  ScratchDir dir;
+  const std::string marker = "DAMAGE-ME-" + std::string(200, 'z');
+  MakeZip(dir.File("d.zip"), {{"first.dbf", "first"}, {"bad.dbf", marker}, {"last.dbf", "last"}},
+          "", ZIP_EM_NONE, ZIP_CM_STORE);
+  std::string bytes = ReadFileBytes(dir.File("d.zip"));
+  const size_t at = bytes.find(marker);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 100] = 'y';
+  WriteFileBytes(dir.File("d.zip"), bytes);
+
+  EXPECT_NE(Unzip("d.zip", Value()).find("--- Error:          9"), std::string::npos);
+  EXPECT_EQ(FolderNames(dir.path()), (V{"d.zip", "first.dbf", "last.dbf"}));
+}
+
+TEST_F(UnzipFileTest, HostileNamesWriteNothingOutsideTheFolder) {
+  ScratchDir dir;
+  const std::string unique = "pxtest_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir.File("inst/temp"));
+  MakeZip(dir.File("inst/temp/evil.zip"), {{"../evil", "1"},
+                                           {"/" + unique + "_abs", "2"},
+                                           {"C:\\" + unique + "_drive", "3"},
+                                           {"a/../../b", "4"},
+                                           {"..\\..\\winevil", "5"},
+                                           {"ok.dbf", "fine"},
+                                           {"sub\\win.dbf", "backslashes are folders"},
+                                           {"./dot/./x.dbf", "dots dropped"},
+                                           {"link", "/etc/passwd", true}});
+  std::filesystem::current_path(dir.File("inst/temp"));
+
+  const std::string shown = Unzip("evil.zip", Value());
+  EXPECT_NE(shown.find("--- Error:          8"), std::string::npos) << shown;
+  EXPECT_EQ(FolderNames(dir.path()), V{"inst"});
+  EXPECT_EQ(FolderNames(dir.File("inst")), V{"temp"});
+  EXPECT_EQ(FolderNames(dir.File("inst/temp")), (V{"dot", "evil.zip", "ok.dbf", "sub"}));
+  EXPECT_EQ(FolderNames(dir.File("inst/temp/dot")), V{"x.dbf"});
+  EXPECT_EQ(ReadFileBytes(dir.File("inst/temp/sub/win.dbf")), "backslashes are folders");
+  EXPECT_FALSE(std::filesystem::exists("/" + unique + "_abs"));
+  EXPECT_FALSE(std::filesystem::exists("/" + unique + "_drive"));
+}
+
+TEST_F(UnzipFileTest, FoldersInTheArchiveAreCreated) {
+  ScratchDir dir;
+  MakeZip(dir.File("f.zip"), {{"empty/", ""}, {"a/b/c.dbf", "deep"}, {"a/top.dbf", "top"}});
+  std::filesystem::create_directories(dir.File("A"));  // exists in another letter case
+  EXPECT_EQ(Unzip("f.zip", Value()), "");
+  EXPECT_EQ(FolderNames(dir.path()), (V{"A", "empty", "f.zip"}));
+  EXPECT_EQ(ReadFileBytes(dir.File("A/b/c.dbf")), "deep");
+  EXPECT_EQ(ReadFileBytes(dir.File("A/top.dbf")), "top");
+
+  // A file where the archive wants a folder stops the extraction with a write error.
+  WriteFileBytes(dir.File("x"), "a file");
+  MakeZip(dir.File("g.zip"), {{"x/y.dbf", "y"}});
+  EXPECT_NE(Unzip("g.zip", Value()).find("--- Error:         10"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir.File("x")), "a file");
+}
+
+}  // namespace
+}  // namespace px

@@ -1,0 +1,155 @@
+#include "archive/zip_service.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/unzip_file.h"
+#include "archive/zip_errors.h"
+#include "archive/zip_library.h"
+#include "runtime/env.h"
+#include "tests/archive/zip_test_util.h"
+#include "tests/test_util.h"
+
+namespace px {
+namespace {
+
+using test::FolderNames;
+using test::MakeZip;
+using test::ScratchDir;
+using V = std::vector<std::string>;
+
+TEST(ZipServiceTest, HandlesAndTheirErrorCodes) {
+  ScratchDir dir;
+  MakeZip(dir.File("a.zip"), {{"one.dbf", "1"}, {"two.dbf", "22"}});
+  const int h1 = ZIPNEW();
+  const int h2 = ZIPNEW();
+  ASSERT_GT(h1, 0);
+  ASSERT_GT(h2, 0);
+  EXPECT_NE(h1, h2);
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipOk);
+
+  EXPECT_EQ(ZIPEXTRACTFILES(h1), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipErrNotOpen);
+  EXPECT_EQ(ZIPOPEN(h1, "a.zip", Value::Integer(1)), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipErrBadMode);
+  EXPECT_EQ(ZIPOPEN(h1, "A.ZIP", Value::String("not a number")), 0);  // mode taken as 0
+  EXPECT_EQ(ZIPOPEN(h1, "a.zip"), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipErrAlreadyOpen);
+  EXPECT_EQ(ZIPEXTRACTFILES(h1), 2);
+  EXPECT_EQ(FolderNames(dir.path()), (V{"a.zip", "one.dbf", "two.dbf"}));
+  // The code of the last failure stays until another failure replaces it.
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipErrAlreadyOpen);
+
+  EXPECT_EQ(ZIPOPEN(h2, "missing.zip"), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h2), kZipErrNotFound);
+  EXPECT_EQ(ZIPOPEN(h2, "nofolder\\missing.zip"), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h2), kZipErrNotFound);
+  EXPECT_EQ(ZIPOPEN(h2, "."), -1);  // a folder
+  EXPECT_EQ(ZIPGETLASTERROR(h2), kZipErrOpen);
+
+  ZIPCLOSE(h1);
+  ZIPCLOSE(h2);
+  // Closed handles are dead; so is one that never lived.
+  EXPECT_EQ(ZIPOPEN(h1, "a.zip"), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h1), kZipErrBadHandle);
+  EXPECT_EQ(ZIPEXTRACTFILES(-1), -1);
+  ZIPSETPASSWORD(-1, "x");
+  ZIPCLOSE(-1);
+  EXPECT_EQ(LiveZipHandles(), 0);
+}
+
+TEST(ZipServiceTest, CloseReleasesTheDiskBlock) {
+  auto token = std::make_shared<int>(0);
+  const int h = ZIPNEW();
+  ZipHandle_SetDiskBlock(h, new ZipDiskBlock{[token](int) { return true; }});
+  EXPECT_EQ(token.use_count(), 2);
+  ZIPCLOSE(h);
+  EXPECT_EQ(token.use_count(), 1);
+}
+
+TEST(ZipServiceTest, RunningOutOfHandles) {
+  std::vector<int> handles;
+  for (;;) {
+    const int h = ZIPNEW();
+    if (h == -1) break;
+    ASSERT_LT(handles.size(), 10000u);
+    handles.push_back(h);
+  }
+  EXPECT_FALSE(handles.empty());
+  ScratchDir dir;
+  MakeZip(dir.File("a.zip"), {{"one.dbf", "1"}});
+  testing::internal::CaptureStdout();
+  UNZIPFILE(Value::String("a.zip"));
+  const std::string shown = testing::internal::GetCapturedStdout();
+  EXPECT_NE(shown.find("-- Error:         14"), std::string::npos) << shown;
+  EXPECT_EQ(FolderNames(dir.path()), V{"a.zip"});
+  for (int h : handles) ZIPCLOSE(h);
+  EXPECT_EQ(LiveZipHandles(), 0);
+}
+
+// A file that fails every write after the first `budget` bytes, as a full disk would.
+class ShortFile : public File {
+ public:
+  ShortFile(std::unique_ptr<File> base, int64_t budget) : base_(std::move(base)), budget_(budget) {}
+  int64_t ReadAt(uint64_t offset, void* buf, size_t n) override {
+    return base_->ReadAt(offset, buf, n);
+  }
+  int64_t WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    if (static_cast<int64_t>(offset + n) > budget_) {
+      const int64_t room = budget_ - static_cast<int64_t>(offset);
+      if (room > 0) base_->WriteAt(offset, buf, static_cast<size_t>(room));
+      return room > 0 ? room : -1;
+    }
+    return base_->WriteAt(offset, buf, n);
+  }
+  int64_t Size() override { return base_->Size(); }
+  bool Truncate(uint64_t size) override { return base_->Truncate(size); }
+  bool Sync() override { return base_->Sync(); }
+  bool Lock(uint64_t o, uint64_t l, bool x, bool w) override { return base_->Lock(o, l, x, w); }
+  bool Unlock(uint64_t o, uint64_t l) override { return base_->Unlock(o, l); }
+  int os_error() const override { return kOsDiskFull; }
+  const std::string& host_path() const override { return base_->host_path(); }
+
+ private:
+  std::unique_ptr<File> base_;
+  int64_t budget_;
+};
+
+class FullDiskEnv : public EnvWrapper {
+ public:
+  explicit FullDiskEnv(int64_t budget) : EnvWrapper(Env::Posix()), budget_(budget) {}
+  std::unique_ptr<File> CreateFile(std::string_view name, FileShare share, int* code) override {
+    std::unique_ptr<File> f = target()->CreateFile(name, share, code);
+    if (f == nullptr) return f;
+    return std::make_unique<ShortFile>(std::move(f), budget_);
+  }
+
+ private:
+  int64_t budget_;
+};
+
+TEST(ZipServiceTest, FullDiskLeavesNoHalfWrittenFileUnderARealName) {
+  ScratchDir dir;
+  test::WriteFileBytes(dir.File("big.dbf"), "the old table");
+  MakeZip(
+      dir.File("u.zip"),
+      {{"small.dbf", "s"}, {"big.dbf", std::string(400000, 'B')}, {"after.dbf", "never reached"}},
+      "pw");
+  FullDiskEnv full(100000);
+  ScopedEnv scope(&full);
+  const int h = ZIPNEW();
+  ASSERT_EQ(ZIPOPEN(h, "u.zip"), 0);
+  ZIPSETPASSWORD(h, "pw");
+  EXPECT_EQ(ZIPEXTRACTFILES(h), -1);
+  EXPECT_EQ(ZIPGETLASTERROR(h), kZipErrWrite);
+  ZIPCLOSE(h);
+  // The old file is untouched, no temporary file is left, and extraction stopped.
+  EXPECT_EQ(test::ReadFileBytes(dir.File("big.dbf")), "the old table");
+  EXPECT_EQ(FolderNames(dir.path()), (V{"big.dbf", "small.dbf", "u.zip"}));
+}
+
+}  // namespace
+}  // namespace px

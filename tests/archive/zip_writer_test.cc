@@ -1,0 +1,134 @@
+#include "archive/zip_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/archive_check.h"
+#include "archive/update_archive.h"
+#include "archive/zip_errors.h"
+#include "tests/archive/zip_test_util.h"
+#include "tests/test_util.h"
+
+namespace px {
+namespace {
+
+using test::FolderNames;
+using test::ReadFileBytes;
+using test::ScratchDir;
+using test::WriteFileBytes;
+using V = std::vector<std::string>;
+
+// Entry name -> problem ("" when fine) of every entry of an archive.
+std::vector<std::pair<std::string, std::string>> Check(const std::string& archive,
+                                                       const std::string& password,
+                                                       ArchiveCheck* result) {
+  std::vector<std::pair<std::string, std::string>> seen;
+  *result = CheckArchive(archive, password, [&](const std::string& e, const std::string& p) {
+    seen.emplace_back(e, p);
+  });
+  return seen;
+}
+
+TEST(ZipWriterTest, AddsToAnArchiveReplacingEntriesOfTheSameName) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("Customer.DBF"), std::string(50000, 'c'));
+  WriteFileBytes(dir.File("quotes.dbt"), "memo");
+  std::filesystem::create_directories(dir.File("backup"));
+  std::string error;
+  ASSERT_TRUE(WriteZip("backup\\PXB1.zip",
+                       {{"Customer.DBF", "Customer.DBF", 0}, {"quotes.dbt", "quotes.dbt", 0}}, {},
+                       &error))
+      << error;
+  // Same name in another letter case: replaced, under the new name.
+  WriteFileBytes(dir.File("customer.dbf"), "new contents");
+  ASSERT_TRUE(WriteZip("backup\\pxb1.zip", {{"customer.dbf", "customer.dbf", 0}}, {}, &error))
+      << error;
+  EXPECT_EQ(FolderNames(dir.File("backup")), V{"PXB1.zip"});  // no temporary file left
+
+  ArchiveCheck result;
+  const auto seen = Check("backup\\PXB1.zip", "", &result);
+  EXPECT_EQ(result.entries, 2);
+  EXPECT_EQ(result.failed, 0);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].first, "customer.dbf");
+  EXPECT_EQ(seen[1].first, "quotes.dbt");
+  if (test::HaveProgram("unzip")) {
+    EXPECT_EQ(test::ShellOutput("unzip -p backup/PXB1.zip customer.dbf"), "new contents");
+  }
+}
+
+TEST(ZipWriterTest, FailureLeavesTheArchiveAsItWas) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("a.dbf"), "a");
+  std::string error;
+  ASSERT_TRUE(WriteZip("x.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+  const std::string before = ReadFileBytes(dir.File("x.zip"));
+  EXPECT_FALSE(WriteZip("x.zip", {{"a.dbf", "b.dbf", 0}, {"gone.dbf", "gone.dbf", 0}}, {}, &error));
+  EXPECT_NE(error.find("x.zip"), std::string::npos) << error;
+  EXPECT_EQ(ReadFileBytes(dir.File("x.zip")), before);
+  EXPECT_EQ(FolderNames(dir.path()), (V{"a.dbf", "x.zip"}));
+
+  // A file that is not an archive is never overwritten when adding.
+  WriteFileBytes(dir.File("notes.zip"), "just text, not an archive");
+  EXPECT_FALSE(WriteZip("notes.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+  EXPECT_EQ(ReadFileBytes(dir.File("notes.zip")), "just text, not an archive");
+  EXPECT_FALSE(WriteZip("nofolder\\y.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+}
+
+TEST(ZipWriterTest, UpdateArchiveRules) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.File("one"));
+  std::filesystem::create_directories(dir.File("two"));
+  WriteFileBytes(dir.File("one/PX.EXE"), "1");
+  WriteFileBytes(dir.File("two/px.exe"), "2");
+  std::string error;
+  EXPECT_FALSE(MakeUpdateArchive("u.zip", "pw", {"one\\PX.EXE", "two\\px.exe"}, &error));
+  EXPECT_NE(error.find("already"), std::string::npos);
+  EXPECT_FALSE(MakeUpdateArchive("u.zip", "", {"one\\PX.EXE"}, &error));
+  EXPECT_FALSE(MakeUpdateArchive("u.zip", "pw", {}, &error));
+  EXPECT_FALSE(MakeUpdateArchive("u.zip", "pw", {"one\\missing.dll"}, &error));
+  EXPECT_EQ(FolderNames(dir.path()), (V{"one", "two"}));
+
+  // A new archive replaces an old one entirely; every entry is encrypted.
+  ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"one\\PX.EXE"}, &error)) << error;
+  ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"two\\px.exe"}, &error)) << error;
+  ArchiveCheck result;
+  auto seen = Check("u.zip", "pw", &result);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], std::make_pair(std::string("px.exe"), std::string()));
+  seen = Check("u.zip", "", &result);
+  EXPECT_EQ(result.error, kZipErrNoPassword);
+  seen = Check("u.zip", "wrong", &result);
+  EXPECT_EQ(result.error, kZipErrWrongPassword);
+}
+
+TEST(ArchiveCheckTest, ReportsDamageAndUnreadableArchives) {
+  ScratchDir dir;
+  const std::string marker = "CHECK-" + std::string(300, 'm');
+  test::MakeZip(dir.File("t.zip"), {{"good.dbf", "good"}, {"bad.dbf", marker}}, "", ZIP_EM_NONE,
+                ZIP_CM_STORE);
+  std::string bytes = ReadFileBytes(dir.File("t.zip"));
+  bytes[bytes.find(marker) + 10] = '!';
+  WriteFileBytes(dir.File("t.zip"), bytes);
+  ArchiveCheck result;
+  const auto seen = Check("t.zip", "", &result);
+  EXPECT_EQ(result.entries, 2);
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(result.error, kZipErrDamaged);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].second, "");
+  EXPECT_NE(seen[1].second, "");
+
+  // Cut short: the directory is gone.
+  WriteFileBytes(dir.File("cut.zip"), bytes.substr(0, bytes.size() / 2));
+  Check("cut.zip", "", &result);
+  EXPECT_EQ(result.error, kZipErrNotZip);
+  Check("none.zip", "", &result);
+  EXPECT_EQ(result.error, kZipErrNotFound);
+}
+
+}  // namespace
+}  // namespace px
