@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <set>
+
 #include "archive/env_zip_source.h"
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
@@ -65,6 +67,7 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
     return false;
   };
 
+  std::set<zip_int64_t> written;
   for (const ZipInput& in : inputs) {
     int64_t mtime = in.mtime > 0 ? in.mtime : FileMTime(in.path);
     if (mtime <= 0) mtime = kZipEpoch;
@@ -74,7 +77,13 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
     zip_error_fini(&serr);
     if (file == nullptr) return fail(in.path);
 
-    zip_int64_t index = zip_name_locate(za, in.entry.c_str(), ZIP_FL_NOCASE);
+    // The entry of the same name: spelt alike, else in another letter case unless that
+    // one was written in this run (two files differing in case both go in).
+    zip_int64_t index = zip_name_locate(za, in.entry.c_str(), 0);
+    if (index < 0) {
+      index = zip_name_locate(za, in.entry.c_str(), ZIP_FL_NOCASE);
+      if (index >= 0 && written.count(index) != 0) index = -1;
+    }
     if (index >= 0) {
       const char* old_name = zip_get_name(za, static_cast<zip_uint64_t>(index), 0);
       if (old_name != nullptr && in.entry != old_name &&
@@ -93,6 +102,7 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
         return fail(in.entry);
       }
     }
+    written.insert(index);
     if (!options.password.empty() &&
         zip_file_set_encryption(za, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
                                 options.password.c_str()) != 0) {

@@ -17,7 +17,8 @@ struct ZipInput {
 
 struct ZipWriteOptions {
   // Start a new archive, replacing any file of that name; otherwise add to an existing
-  // archive (or start one), replacing entries of the same name in any letter case.
+  // archive (or start one), replacing entries of the same name in any letter case
+  // (files whose names differ only in case are all kept: both exist on this host).
   bool new_archive = false;
   // Encrypt every written entry with traditional PKWARE encryption ("" for none).
   std::string password;

@@ -80,6 +80,7 @@ std::vector<DirectoryEntry> DirectoryEntries(std::string_view mask, std::string_
     DirectoryEntry row;
     row.name = e.name;
     row.size = e.is_dir ? 0 : e.size;
+    row.mtime = e.mtime;
     const LocalTime t = env->LocalTimeOf(e.mtime);
     row.date = DateFromYmd(t.year, t.month, t.day);
     char buf[16];

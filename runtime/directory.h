@@ -25,6 +25,7 @@ bool FILE(const Value& name);
 struct DirectoryEntry {
   std::string name;        // as the folder holds it
   int64_t size = 0;        // bytes
+  int64_t mtime = 0;       // last change, seconds since the epoch
   int32_t date = 0;        // day number of the last change (local time)
   std::string time;        // "hh:mm:ss" of the last change (local time)
   std::string attributes;  // "A" for a file, "D" for a folder, "H" before it when hidden

@@ -58,6 +58,15 @@ TEST(ZipWriterTest, AddsToAnArchiveReplacingEntriesOfTheSameName) {
   if (test::HaveProgram("unzip")) {
     EXPECT_EQ(test::ShellOutput("unzip -p backup/PXB1.zip customer.dbf"), "new contents");
   }
+
+  // Two files whose names differ only in case (possible on this host) are both kept.
+  WriteFileBytes(dir.File("CUSTOMER.DBF"), "third");
+  ASSERT_TRUE(WriteZip("backup\\PXB1.zip",
+                       {{"CUSTOMER.DBF", "CUSTOMER.DBF", 0}, {"customer.dbf", "customer.dbf", 0}},
+                       {}, &error))
+      << error;
+  Check("backup\\PXB1.zip", "", &result);
+  EXPECT_EQ(result.entries, 3);
 }
 
 TEST(ZipWriterTest, FailureLeavesTheArchiveAsItWas) {

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/archive/zip_test_util.h"
+#include "tests/test_util.h"
+
+namespace px {
+namespace {
+
+using test::ReadFileBytes;
+using test::ScratchDir;
+using test::Shell;
+using test::ShellOutput;
+using test::WriteFileBytes;
+
+// The folder of the built programs.
+std::string ToolsDir() {
+  if (const char* dir = std::getenv("PX_TEST_BINARY_DIR"); dir != nullptr && *dir) {
+    return std::string(dir) + "/tools";
+  }
+  char buf[4096];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  std::filesystem::path self(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0));
+  return (self.parent_path().parent_path() / "tools").string();
+}
+
+// Runs a program of the tools folder with arguments given as shell text.
+int RunTool(const std::string& program, const std::string& args) {
+  return Shell(ToolsDir() + "/" + program + " " + args + " >pkzip.out 2>pkzip.err");
+}
+
+// The entry names `unzip -l` lists, in archive order.
+std::vector<std::string> Listed(const std::string& archive) {
+  const std::string out = ShellOutput("unzip -Z1 " + archive + " 2>/dev/null");
+  std::vector<std::string> names;
+  size_t pos = 0;
+  while (pos < out.size()) {
+    const size_t end = out.find('\n', pos);
+    names.push_back(out.substr(pos, end - pos));
+    if (end == std::string::npos) break;
+    pos = end + 1;
+  }
+  return names;
+}
+
+class PkzipTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::HaveProgram("unzip")) GTEST_SKIP() << "the unzip program is not installed";
+    ASSERT_TRUE(std::filesystem::exists(ToolsDir() + "/pkzip")) << ToolsDir();
+  }
+};
+
+TEST_F(PkzipTest, BothBackupCommandLinesArchiveTheTablesOfTheFolder) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("Customer.DBF"), std::string(40000, 'c'));
+  WriteFileBytes(dir.File("customer.dbt"), "memo");
+  WriteFileBytes(dir.File("QUOTES.dbf"), "quotes");
+  WriteFileBytes(dir.File("Sysinfo.Dbf"), "sysinfo");
+  WriteFileBytes(dir.File("quotes.NTX"), "index");
+  WriteFileBytes(dir.File("readme.txt"), "text");
+  std::filesystem::create_directories(dir.File("old.dbf"));  // a folder is no table
+  std::filesystem::create_directories(dir.File("backup"));
+
+  ASSERT_EQ(RunTool("pkzip25", "-add 'backup\\PXB1' '*.db*'"), 0) << ReadFileBytes("pkzip.err");
+  EXPECT_EQ(Listed("backup/PXB1.zip"), (std::vector<std::string>{"Customer.DBF", "customer.dbt",
+                                                                 "QUOTES.dbf", "Sysinfo.Dbf"}));
+  EXPECT_EQ(ShellOutput("unzip -p backup/PXB1.zip Customer.DBF"), std::string(40000, 'c'));
+  const std::string listing = ShellOutput("unzip -l backup/PXB1.zip");
+  EXPECT_NE(listing.find("4 files"), std::string::npos) << listing;
+
+  // A second run adds to the same archive: new files join, changed files are replaced.
+  WriteFileBytes(dir.File("QUOTES.dbf"), "quotes, changed");
+  WriteFileBytes(dir.File("labels.dbf"), "new table");
+  ASSERT_EQ(RunTool("pkzip", "'BACKUP\\pxb1' '*.db*'"), 0) << ReadFileBytes("pkzip.err");
+  EXPECT_EQ(Listed("backup/PXB1.zip"),
+            (std::vector<std::string>{"Customer.DBF", "customer.dbt", "QUOTES.dbf", "Sysinfo.Dbf",
+                                      "labels.dbf"}));
+  EXPECT_EQ(ShellOutput("unzip -p backup/PXB1.zip QUOTES.dbf"), "quotes, changed");
+  EXPECT_EQ(Shell("unzip -tqq backup/PXB1.zip"), 0);
+  EXPECT_EQ(test::FolderNames(dir.File("backup")), std::vector<std::string>{"PXB1.zip"});
+
+  // The test command reads every entry back.
+  EXPECT_EQ(RunTool("pkzip", "-t 'backup\\PXB1'"), 0);
+  EXPECT_NE(ReadFileBytes("pkzip.out").find("No errors detected"), std::string::npos);
+}
+
+TEST_F(PkzipTest, FailuresExitNonZeroWithAMessage) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("a.dbf"), "a");
+  EXPECT_EQ(RunTool("pkzip", "'nofolder\\PXB1' '*.db*'"), 2);
+  EXPECT_NE(ReadFileBytes("pkzip.err").find("PXB1.zip"), std::string::npos);
+
+  EXPECT_EQ(RunTool("pkzip", "PXB1 '*.exe'"), 12);
+  EXPECT_NE(ReadFileBytes("pkzip.err").find("*.exe"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("PXB1.zip")));
+
+  WriteFileBytes(dir.File("notes.zip"), "not an archive");
+  EXPECT_EQ(RunTool("pkzip", "notes '*.dbf'"), 2);
+  EXPECT_EQ(ReadFileBytes(dir.File("notes.zip")), "not an archive");
+
+  EXPECT_EQ(RunTool("pkzip", ""), 1);
+  EXPECT_EQ(RunTool("pkzip", "-x PXB1 '*.dbf'"), 1);
+  EXPECT_EQ(RunTool("pkzip", "PXB1"), 1);
+  EXPECT_EQ(test::FolderNames(dir.path()),
+            (std::vector<std::string>{"a.dbf", "notes.zip", "pkzip.err", "pkzip.out"}));
+}
+
+TEST_F(PkzipTest, TestCommandFindsDamage) {
+  ScratchDir dir;
+  const std::string marker = "TABLE-" + std::string(500, 't');
+  test::MakeZip(dir.File("b.zip"), {{"ok.dbf", "fine"}, {"t.dbf", marker}}, "", ZIP_EM_NONE,
+                ZIP_CM_STORE);
+  std::string bytes = ReadFileBytes(dir.File("b.zip"));
+  bytes[bytes.find(marker) + 50] = 'X';
+  WriteFileBytes(dir.File("b.zip"), bytes);
+  EXPECT_EQ(RunTool("pkzip", "-t b"), 4);
+  const std::string out = ReadFileBytes("pkzip.out");
+  EXPECT_NE(out.find("ok.dbf  OK"), std::string::npos) << out;
+  EXPECT_NE(out.find("t.dbf  FAILED"), std::string::npos) << out;
+  EXPECT_EQ(RunTool("pkzip", "-t missing"), 2);
+
+  // Encrypted archives are tested with their password.
+  test::MakeZip(dir.File("e.zip"), {{"x.dbf", "secret"}}, "pw");
+  EXPECT_EQ(RunTool("pkzip", "-t -spw e.zip"), 0);
+  EXPECT_EQ(RunTool("pkzip", "-t -sno e.zip"), 4);
+}
+
+}  // namespace
+}  // namespace px
