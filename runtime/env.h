@@ -126,7 +126,8 @@ class Env {
   // Wall-clock local date and time.
   virtual LocalTime Now() = 0;
   // The local date and time of a moment given in seconds since the epoch (file times).
-  virtual LocalTime LocalTimeOf(int64_t epoch_seconds) = 0;
+  // The default converts with the host's time zone.
+  virtual LocalTime LocalTimeOf(int64_t epoch_seconds);
 
   // The real operating system.
   static Env* Posix();

@@ -471,20 +471,6 @@ class PosixEnv : public Env {
     return t;
   }
 
-  LocalTime LocalTimeOf(int64_t epoch_seconds) override {
-    struct tm tm = {};
-    const time_t secs = static_cast<time_t>(epoch_seconds);
-    localtime_r(&secs, &tm);
-    LocalTime t;
-    t.year = tm.tm_year + 1900;
-    t.month = tm.tm_mon + 1;
-    t.day = tm.tm_mday;
-    t.hour = tm.tm_hour;
-    t.minute = tm.tm_min;
-    t.second = tm.tm_sec;
-    return t;
-  }
-
  private:
   static std::unique_ptr<File> Fail(int* os_code, int code) {
     if (os_code != nullptr) *os_code = code;
@@ -495,6 +481,20 @@ class PosixEnv : public Env {
 Env* g_installed_env = nullptr;
 
 }  // namespace
+
+LocalTime Env::LocalTimeOf(int64_t epoch_seconds) {
+  struct tm tm = {};
+  const time_t secs = static_cast<time_t>(epoch_seconds);
+  localtime_r(&secs, &tm);
+  LocalTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  return t;
+}
 
 Env* Env::Posix() {
   static Env* env = new PosixEnv();
