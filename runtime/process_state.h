@@ -1,6 +1,6 @@
 // The process-wide state of the system, kept in one place: engine settings, memory
 // variables, the network-error flag and the error handler slot. (The work-area
-// registry, the other process-wide structure, lives with the work areas in
+// registry lives with the work areas in
 // engine/workarea/registry.cc; the zip service's handle table lives in
 // archive/zip_library.cc.) One thread uses all of it.
 #ifndef PX_RUNTIME_PROCESS_STATE_H_
