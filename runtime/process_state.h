@@ -1,8 +1,7 @@
 // The process-wide state of the system, kept in one place: engine settings, memory
 // variables, the network-error flag and the error handler slot. (The work-area
-// registry lives with the work areas in
-// engine/workarea/registry.cc; the zip service's handle table lives in
-// archive/zip_library.cc.) One thread uses all of it.
+// registry lives with the work areas in engine/workarea/registry.cc, the zip service's
+// handle table in archive/zip_library.cc.) One thread uses all of it.
 #ifndef PX_RUNTIME_PROCESS_STATE_H_
 #define PX_RUNTIME_PROCESS_STATE_H_
 
