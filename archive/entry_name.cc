@@ -8,10 +8,6 @@ bool IsSeparator(char c) {
   return c == '/' || c == '\\';
 }
 
-bool IsLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 }  // namespace
 
 std::string EntryPath::Join(size_t n) const {
@@ -27,14 +23,15 @@ EntryNameCheck ParseEntryName(std::string_view name, EntryPath* out) {
   out->parts.clear();
   out->is_folder = false;
   if (name.empty() || IsSeparator(name[0])) return EntryNameCheck::kUnsafe;
-  if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':') return EntryNameCheck::kUnsafe;
   if (name.find('\0') != std::string_view::npos) return EntryNameCheck::kUnsafe;
   size_t pos = 0;
   while (pos < name.size()) {
     size_t end = pos;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
     const std::string_view part = name.substr(pos, end - pos);
-    if (part == "..") return EntryNameCheck::kUnsafe;
+    // A colon makes a drive ("./C:\x" joins to "C:\x"); no file name of an update
+    // needs one.
+    if (part == ".." || part.find(':') != std::string_view::npos) return EntryNameCheck::kUnsafe;
     if (!part.empty() && part != ".") out->parts.emplace_back(part);
     pos = end + 1;
   }

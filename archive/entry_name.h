@@ -25,8 +25,8 @@ enum class EntryNameCheck {
 };
 
 // Splits an entry name at "/" and "\" (archives made on DOS use either), dropping empty
-// and "." parts. Unsafe: an empty or absolute name (leading separator), a drive ("C:" in
-// front), a ".." part or a NUL byte.
+// and "." parts. Unsafe: an empty or absolute name (leading separator), a drive or any
+// other colon ("C:\x", "./C:x"), a ".." part or a NUL byte.
 EntryNameCheck ParseEntryName(std::string_view name, EntryPath* out);
 
 }  // namespace px

@@ -170,6 +170,8 @@ TEST_F(UnzipFileTest, HostileNamesWriteNothingOutsideTheFolder) {
   MakeZip(dir.File("inst/temp/evil.zip"), {{"../evil", "1"},
                                            {"/" + unique + "_abs", "2"},
                                            {"C:\\" + unique + "_drive", "3"},
+                                           {"./C:\\" + unique + "_dotdrive", "3"},
+                                           {"C:" + unique + "_relative", "3"},
                                            {"a/../../b", "4"},
                                            {"..\\..\\winevil", "5"},
                                            {"ok.dbf", "fine"},
@@ -187,6 +189,7 @@ TEST_F(UnzipFileTest, HostileNamesWriteNothingOutsideTheFolder) {
   EXPECT_EQ(ReadFileBytes(dir.File("inst/temp/sub/win.dbf")), "backslashes are folders");
   EXPECT_FALSE(std::filesystem::exists("/" + unique + "_abs"));
   EXPECT_FALSE(std::filesystem::exists("/" + unique + "_drive"));
+  EXPECT_FALSE(std::filesystem::exists("/" + unique + "_dotdrive"));
 }
 
 TEST_F(UnzipFileTest, FoldersInTheArchiveAreCreated) {
