@@ -3,9 +3,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "runtime/env.h"
 #include "tests/archive/zip_test_util.h"
 #include "tests/test_util.h"
 
@@ -109,6 +111,19 @@ TEST_F(PkzipTest, FailuresExitNonZeroWithAMessage) {
   EXPECT_EQ(RunTool("pkzip", "PXB1"), 1);
   EXPECT_EQ(test::FolderNames(dir.path()),
             (std::vector<std::string>{"a.dbf", "notes.zip", "pkzip.err", "pkzip.out"}));
+}
+
+TEST_F(PkzipTest, ATableHeldExclusivelyIsLeftOutAndTheRestBackedUp) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("free.dbf"), "free");
+  WriteFileBytes(dir.File("held.dbf"), "held by another workstation");
+  int code = 0;
+  std::unique_ptr<File> held =
+      GetEnv()->OpenFile("held.dbf", FileAccess::kReadWrite, FileShare::kExclusive, &code);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(RunTool("pkzip", "PXB1 '*.dbf'"), 3);
+  EXPECT_NE(ReadFileBytes("pkzip.err").find("held.dbf"), std::string::npos);
+  EXPECT_EQ(Listed("PXB1.zip"), std::vector<std::string>{"free.dbf"});
 }
 
 TEST_F(PkzipTest, TestCommandFindsDamage) {
