@@ -81,9 +81,9 @@ TEST(ZipServiceTest, RunningOutOfHandles) {
   EXPECT_FALSE(handles.empty());
   ScratchDir dir;
   MakeZip(dir.File("a.zip"), {{"one.dbf", "1"}});
-  testing::internal::CaptureStdout();
+  test::ShownMessages messages;
   UNZIPFILE(Value::String("a.zip"));
-  const std::string shown = testing::internal::GetCapturedStdout();
+  const std::string shown = messages.text();
   EXPECT_NE(shown.find("-- Error:         14"), std::string::npos) << shown;
   EXPECT_EQ(FolderNames(dir.path()), V{"a.zip"});
   for (int h : handles) ZIPCLOSE(h);

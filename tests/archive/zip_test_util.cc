@@ -44,6 +44,18 @@ void MakeZip(const std::string& host_path, const std::vector<ZipEntrySpec>& entr
   std::filesystem::remove_all(staging);
 }
 
+namespace {
+
+std::unique_ptr<ConsoleBackend> MakeBackend(std::ostream* out) {
+  ConsoleBackend::Options options;
+  options.out = out;
+  return std::make_unique<ConsoleBackend>(options);
+}
+
+}  // namespace
+
+ShownMessages::ShownMessages() : backend_(MakeBackend(&out_)), scope_(backend_.get()) {}
+
 bool HaveProgram(const std::string& name) {
   return Shell("command -v " + name + " >/dev/null 2>&1") == 0;
 }

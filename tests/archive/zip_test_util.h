@@ -5,8 +5,13 @@
 
 #include <zip.h>
 
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "ui/backend.h"
+#include "ui/console_backend.h"
 
 namespace px::test {
 
@@ -30,6 +35,18 @@ int Shell(const std::string& command);
 
 // Runs a shell command and returns what it wrote on standard output.
 std::string ShellOutput(const std::string& command);
+
+// Collects every message box shown while it lives, one "[Caption] text" line each.
+class ShownMessages {
+ public:
+  ShownMessages();
+  std::string text() const { return out_.str(); }
+
+ private:
+  std::ostringstream out_;
+  std::unique_ptr<ConsoleBackend> backend_;
+  ScopedUiBackend scope_;
+};
 
 // The names of the entries of a folder (host path), sorted.
 std::vector<std::string> FolderNames(const std::string& host_path);
