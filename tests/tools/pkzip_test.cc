@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "runtime/env.h"
+#include "runtime/folders.h"
+#include "runtime/memowrit.h"
+#include "runtime/process.h"
 #include "tests/archive/zip_test_util.h"
 #include "tests/test_util.h"
 
@@ -90,6 +93,36 @@ TEST_F(PkzipTest, BothBackupCommandLinesArchiveTheTablesOfTheFolder) {
   // The test command reads every entry back.
   EXPECT_EQ(RunTool("pkzip", "-t 'backup\\PXB1'"), 0);
   EXPECT_NE(ReadFileBytes("pkzip.out").find("No errors detected"), std::string::npos);
+}
+
+// The backup writes its command line into BACKUP.BAT and runs it through the batch
+// runner, which finds the program by name in any letter case.
+TEST_F(PkzipTest, BackupBatchLinesRunThroughTheBatchRunner) {
+  ScratchDir dir;
+  WriteFileBytes(dir.File("Customer.DBF"), "customers");
+  WriteFileBytes(dir.File("customer.dbt"), "memo");
+  WriteFileBytes(dir.File("quotes.ntx"), "index");
+  ASSERT_EQ(MAKEDIR(Value::String("backup")), 0);
+  const char* old_path = std::getenv("PATH");
+  const std::string saved = old_path != nullptr ? old_path : "";
+  setenv("PATH", (ToolsDir() + ":" + saved).c_str(), 1);
+
+  int exit_codes[2] = {-1, -1};
+  const char* lines[2] = {"PKZIP25 -add backup\\PXB7 *.db*", "PKZIP backup\\PXB8 *.db*"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(
+        MEMOWRIT(Value::String("BACKUP.BAT"), Value::String(std::string(lines[i]) + "\r\n")));
+    LaunchRequest request;
+    int os_code = 0;
+    ASSERT_TRUE(PrepareLaunch("backup.bat", 5, &request, &os_code)) << os_code;
+    exit_codes[i] = GetProcessRunner()->Run(request, true, {}, {}).exit_code;
+  }
+  setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(exit_codes[0], 0);
+  EXPECT_EQ(exit_codes[1], 0);
+  for (const char* archive : {"backup/PXB7.zip", "backup/PXB8.zip"}) {
+    EXPECT_EQ(Listed(archive), (std::vector<std::string>{"Customer.DBF", "customer.dbt"}));
+  }
 }
 
 TEST_F(PkzipTest, FailuresExitNonZeroWithAMessage) {
