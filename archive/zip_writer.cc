@@ -71,6 +71,17 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
 
   std::set<zip_int64_t> written;
   for (const ZipInput& in : inputs) {
+    // libzip reads the files only when it writes the archive; a file that cannot be
+    // read is named here rather than as a read error of the archive.
+    int code = 0;
+    if (GetEnv()->OpenFile(in.path, FileAccess::kRead, FileShare::kDenyNone, &code) == nullptr) {
+      *error = in.path + ": " +
+               (code == kOsFileNotFound || code == kOsPathNotFound
+                    ? std::string("no such file")
+                    : "cannot be read (DOS error " + std::to_string(code) + ")");
+      zip_discard(za);
+      return false;
+    }
     int64_t mtime = in.mtime > 0 ? in.mtime : FileMTime(in.path);
     if (mtime <= 0) mtime = kZipEpoch;
     zip_error_t serr;

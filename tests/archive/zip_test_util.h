@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/env.h"
 #include "ui/backend.h"
 #include "ui/console_backend.h"
 
@@ -46,6 +47,47 @@ class ShownMessages {
   std::ostringstream out_;
   std::unique_ptr<ConsoleBackend> backend_;
   ScopedUiBackend scope_;
+};
+
+// A file that fails every write after the first `budget` bytes, as a full disk would.
+class ShortFile : public File {
+ public:
+  ShortFile(std::unique_ptr<File> base, int64_t budget) : base_(std::move(base)), budget_(budget) {}
+  int64_t ReadAt(uint64_t offset, void* buf, size_t n) override {
+    return base_->ReadAt(offset, buf, n);
+  }
+  int64_t WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    if (static_cast<int64_t>(offset + n) > budget_) {
+      const int64_t room = budget_ - static_cast<int64_t>(offset);
+      if (room > 0) base_->WriteAt(offset, buf, static_cast<size_t>(room));
+      return room > 0 ? room : -1;
+    }
+    return base_->WriteAt(offset, buf, n);
+  }
+  int64_t Size() override { return base_->Size(); }
+  bool Truncate(uint64_t size) override { return base_->Truncate(size); }
+  bool Sync() override { return base_->Sync(); }
+  bool Lock(uint64_t o, uint64_t l, bool x, bool w) override { return base_->Lock(o, l, x, w); }
+  bool Unlock(uint64_t o, uint64_t l) override { return base_->Unlock(o, l); }
+  int os_error() const override { return kOsDiskFull; }
+  const std::string& host_path() const override { return base_->host_path(); }
+
+ private:
+  std::unique_ptr<File> base_;
+  int64_t budget_;
+};
+
+class FullDiskEnv : public EnvWrapper {
+ public:
+  explicit FullDiskEnv(int64_t budget) : EnvWrapper(Env::Posix()), budget_(budget) {}
+  std::unique_ptr<File> CreateFile(std::string_view name, FileShare share, int* code) override {
+    std::unique_ptr<File> f = target()->CreateFile(name, share, code);
+    if (f == nullptr) return f;
+    return std::make_unique<ShortFile>(std::move(f), budget_);
+  }
+
+ private:
+  int64_t budget_;
 };
 
 // The names of the entries of a folder (host path), sorted.

@@ -9,6 +9,7 @@
 #include "archive/archive_check.h"
 #include "archive/update_archive.h"
 #include "archive/zip_errors.h"
+#include "runtime/env.h"
 #include "tests/archive/zip_test_util.h"
 #include "tests/test_util.h"
 
@@ -76,9 +77,20 @@ TEST(ZipWriterTest, FailureLeavesTheArchiveAsItWas) {
   ASSERT_TRUE(WriteZip("x.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
   const std::string before = ReadFileBytes(dir.File("x.zip"));
   EXPECT_FALSE(WriteZip("x.zip", {{"a.dbf", "b.dbf", 0}, {"gone.dbf", "gone.dbf", 0}}, {}, &error));
-  EXPECT_NE(error.find("x.zip"), std::string::npos) << error;
+  EXPECT_EQ(error, "gone.dbf: no such file");
   EXPECT_EQ(ReadFileBytes(dir.File("x.zip")), before);
   EXPECT_EQ(FolderNames(dir.path()), (V{"a.dbf", "x.zip"}));
+
+  // A write that fails half-way (a full disk) leaves the archive as it was, and no
+  // temporary file behind.
+  WriteFileBytes(dir.File("big.dbf"), std::string(300000, 'b'));
+  {
+    test::FullDiskEnv full(100);
+    ScopedEnv scope(&full);
+    EXPECT_FALSE(WriteZip("x.zip", {{"big.dbf", "big.dbf", 0}}, {}, &error));
+  }
+  EXPECT_EQ(ReadFileBytes(dir.File("x.zip")), before);
+  EXPECT_EQ(FolderNames(dir.path()), (V{"a.dbf", "big.dbf", "x.zip"}));
 
   // A file that is not an archive is never overwritten when adding.
   WriteFileBytes(dir.File("notes.zip"), "just text, not an archive");
@@ -99,6 +111,7 @@ TEST(ZipWriterTest, UpdateArchiveRules) {
   EXPECT_FALSE(MakeUpdateArchive("u.zip", "", {"one\\PX.EXE"}, &error));
   EXPECT_FALSE(MakeUpdateArchive("u.zip", "pw", {}, &error));
   EXPECT_FALSE(MakeUpdateArchive("u.zip", "pw", {"one\\missing.dll"}, &error));
+  EXPECT_EQ(error, "one\\missing.dll: no such file");
   EXPECT_EQ(FolderNames(dir.path()), (V{"one", "two"}));
 
   // A new archive replaces an old one entirely; every entry is encrypted.

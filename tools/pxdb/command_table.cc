@@ -8,6 +8,7 @@ std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
+std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakeStructCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
@@ -19,6 +20,8 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeEvalCommand},
       {"create", "create a table: pxdb create FILE NAME:TYPE:LEN[:DEC] ...", MakeCreateCommand},
       {"append", "append one record per JSON line read from standard input", MakeAppendCommand},
+      {"mkupdate", "make an update archive: pxdb mkupdate OUT.zip PASSWORD FILE...",
+       MakeMkupdateCommand},
   };
   return table;
 }
