@@ -223,4 +223,3 @@ BENCHMARK(BM_PkzipFolder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterati
 BENCHMARK(BM_SystemZip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
-
