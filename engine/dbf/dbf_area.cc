@@ -210,8 +210,9 @@ bool DbfArea::Open(const OpenInfo& info) {
     }
   }
 
-  const int scheme = GetSettings().lock_scheme;
-  lock_scheme_ = static_cast<uint8_t>(scheme >= 1 && scheme <= 3 ? scheme : 1);
+  // Schemes 1 and 2 place their locks alike; scheme 3's offsets are not supported, so
+  // every other setting means scheme 1.
+  lock_scheme_ = GetSettings().lock_scheme == 2 ? 2 : 1;
   record_.assign(record_length_, ' ');
   RefreshRecordCount();
 
@@ -411,37 +412,6 @@ bool DbfArea::WriteDbHeader() {
   }
   if (took_lock) RawLock(LockAction::kHeaderUnlock, 0);
   return ok;
-}
-
-bool DbfArea::RawLock(LockAction action, uint32_t /*recno*/) {
-  if (!shared_ || file_ == nullptr) return true;
-  switch (action) {
-    case LockAction::kAppendLock:
-    case LockAction::kHeaderLock:
-      // Waits until granted; only a failure other than a conflict gives up.
-      while (!header_locked_) {
-        if (file_->Lock(kDbfHeaderLockOffset, 1, /*exclusive=*/true, /*wait=*/true)) {
-          header_locked_ = true;
-        } else if (file_->os_error() != kOsLockViolation) {
-          return false;
-        } else {
-          GetEnv()->SleepMicros(1000);
-        }
-      }
-      return true;
-    case LockAction::kAppendUnlock:
-    case LockAction::kHeaderUnlock:
-      if (!header_locked_) return true;
-      header_locked_ = false;
-      return file_->Unlock(kDbfHeaderLockOffset, 1);
-    default:
-      return Unsupported("RawLock");
-  }
-}
-
-bool DbfArea::Unlock(uint32_t /*recno*/) {
-  // No record or file lock is held by this layer.
-  return true;
 }
 
 bool DbfArea::CreateMemoFile(const OpenInfo& info) {

@@ -17,7 +17,9 @@
 // Files are opened with the share mode of their table: exclusive (share nothing) or
 // shared (deny none), read-only or read-write. A table opened exclusively takes no
 // locks; a shared one recomputes its record count from the file size whenever it may
-// have grown and takes the header lock around each header rewrite.
+// have grown and takes the header lock around each header rewrite. A record of a
+// shared table may only be changed under its record lock or the file lock; Append
+// locks the new record under the header lock and writes record and header at once.
 //
 // Errors carry the driver's name as subsystem ("DBFNTX" for the default driver).
 #ifndef PX_ENGINE_DBF_DBF_AREA_H_
@@ -91,10 +93,18 @@ class DbfArea : public WorkArea {
   // requirements as Pack. Ends past the end of the (empty) table.
   bool Zap() override;
 
-  // --- Locking ---
-  // The header (append) lock of a shared table; on an exclusive table every action
-  // succeeds at once.
+  // --- Locking (a shared table; on an exclusive one every request succeeds at once) ---
+  // One byte-range lock: the file lock, a record lock (nothing to do while the file is
+  // locked), or the header (append) lock, which waits until granted. Fails when the
+  // lock is held elsewhere.
   bool RawLock(LockAction action, uint32_t recno) override;
+  // Locks a record (kExclusive first releases this area's other record locks) or the
+  // whole table (kFile, after releasing every record lock). *result tells whether the
+  // lock is held; a refused lock is not an error. After a new lock the buffered record
+  // is dropped unless it holds changes, so that the next read sees the stored data.
+  bool Lock(LockMethod method, uint32_t recno, bool* result) override;
+  // Releases one record lock, or every record lock when recno is 0, and the file lock;
+  // a changed record is written first.
   bool Unlock(uint32_t recno) override;
 
   // --- Memo file: creation with its header block, opening and closing ---
@@ -169,6 +179,13 @@ class DbfArea : public WorkArea {
   OpenInfo MemoInfo() const;
   // Pack and zap need an exclusive, writable table; raises the error otherwise.
   bool CheckExclusiveWritable();
+  // Locks of a shared table.
+  bool IsRecordLocked(uint32_t recno) const;
+  // Writes a changed record, then releases every record lock but that of `keep`.
+  bool ReleaseRecordLocks(uint32_t keep);
+  // Locks a record and lists it; false when it is held elsewhere.
+  bool TakeRecordLock(uint32_t recno);
+  void RefreshAfterLock();
   Error TableError(int gen_code, int sub_code, bool retry, bool deflt) const;
 
   std::string driver_name_;
@@ -198,7 +215,7 @@ class DbfArea : public WorkArea {
   bool data_written_ = false;
   bool header_pending_ = false;
 
-  // Lock state. Record and file locks belong to the sharing layer.
+  // Lock state: the record locks held, in the order taken.
   uint8_t lock_scheme_ = 1;
   bool file_locked_ = false;
   bool header_locked_ = false;

@@ -66,8 +66,13 @@ bool DbfArea::PrepareRecordForChange() {
     RaiseError(e);
     return false;
   }
-  // A shared table requires the record or file lock of this process here; the check
-  // comes with record and file locking.
+  // A record of a shared table changes only under this area's record or file lock.
+  if (shared_ && !file_locked_ && !IsRecordLocked(recno_)) {
+    Error e = TableError(kErrUnlocked, 1022, false, false);
+    e.filename.clear();
+    RaiseError(e);
+    return false;
+  }
   if (!hot_) return GoHot();
   return true;
 }
@@ -197,7 +202,7 @@ bool DbfArea::Deleted(bool* out) {
   return true;
 }
 
-bool DbfArea::Append(bool /*release_other_locks*/) {
+bool DbfArea::Append(bool release_other_locks) {
   if (file_ == nullptr) return false;
   if (read_only_) {
     Error e = TableError(kErrReadOnly, 1025, false, false);
@@ -208,8 +213,7 @@ bool DbfArea::Append(bool /*release_other_locks*/) {
   if (!GoCold()) return false;
   if (shared_) {
     // The header lock serialises appends of every process from the count refresh to
-    // the write of the new record and header. The new record's lock is the sharing
-    // layer's.
+    // the write of the new record and header.
     if (!RawLock(LockAction::kAppendLock, 0)) return false;
     RefreshRecordCount();
   }
@@ -218,6 +222,21 @@ bool DbfArea::Append(bool /*release_other_locks*/) {
     Error e = TableError(kErrWrite, 1011, false, false);
     RaiseError(e);
     return false;
+  }
+  if (shared_) {
+    // The new record is locked before it exists. Another process may hold that lock
+    // already (a record lock on the record past the end): then nothing is appended.
+    const uint32_t recno = record_count_ + 1;
+    if (!file_locked_ && !IsRecordLocked(recno)) {
+      if (release_other_locks) ReleaseRecordLocks(0);
+      if (!TakeRecordLock(recno)) {
+        RawLock(LockAction::kAppendUnlock, 0);
+        Error e = TableError(kErrAppendLock, 1024, false, true);
+        e.filename.clear();
+        RaiseError(e);
+        return false;
+      }
+    }
   }
   record_count_ += 1;
   recno_ = record_count_;
