@@ -169,11 +169,4 @@ bool DBAPPEND(bool release_other_locks) {
   return true;
 }
 
-// --- Sharing ---
-
-bool NETERR(std::optional<bool> set) {
-  if (set.has_value()) SetNetErr(*set);
-  return GetNetErr();
-}
-
 }  // namespace px

@@ -52,15 +52,26 @@ void DBRECALL();
 bool DBAPPEND(bool release_other_locks = true);
 
 // --- Sharing and locking ---
+// On a table opened exclusively every lock request succeeds at once and places no lock.
+// A refused lock is no error: the result is false.
+//
 // With a logical, sets the network-error flag; returns the flag after that.
 bool NETERR(std::optional<bool> set = std::nullopt);
+// Locks the current record after releasing the area's other record locks.
 bool RLOCK();
+// Locks the whole table (refused while another open holds a record lock).
 bool FLOCK();
+// Releases every record lock and the file lock of the area, writing a changed record
+// first.
 void DBUNLOCK();
-// Opens a table into the current area under its base name, retrying each second for
-// `seconds` (0 = without end). True when open.
+// Opens a table into the current area under its base name, shared unless exclusive.
+// While another workstation keeps it (NETERR), tries again after a pause of one second,
+// `seconds` attempts in all (0 = without end). True when open; false at once when the
+// open failed for another reason.
 bool NETUSE(std::string_view file, bool exclusive, int seconds);
-// Locks the current record, retrying every 0.2 second for `seconds` (0 = without end).
+// Locks the current record (RLOCK), trying again after pauses of 0.2 second for about
+// ten times `seconds` seconds (0 = without end): RECLOCK(2) gives up after 102
+// attempts, RECLOCK(5) after 251. False at once without a table.
 bool RECLOCK(double seconds);
 
 }  // namespace px
