@@ -8,6 +8,7 @@ std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
+std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakeStructCommand();
 
@@ -22,6 +23,7 @@ const std::vector<CommandInfo>& CommandTable() {
       {"append", "append one record per JSON line read from standard input", MakeAppendCommand},
       {"mkupdate", "make an update archive: pxdb mkupdate OUT.zip PASSWORD FILE...",
        MakeMkupdateCommand},
+      {"lock", "hold a record lock: pxdb lock FILE RECNO SECONDS (always shared)", MakeLockCommand},
   };
   return table;
 }
