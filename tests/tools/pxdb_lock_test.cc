@@ -1,0 +1,170 @@
+// pxdb lock and --shared across processes: the pxdb program holds a record lock while
+// this process (a second workstation) works on the same table.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "engine/workarea/commands.h"
+#include "engine/workarea/registry.h"
+#include "tests/engine/table_util.h"
+#include "tests/test_util.h"
+#include "tools/pxdb/pxdb.h"
+
+namespace px {
+namespace {
+
+using test::ScratchDir;
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int code = pxdb::RunPxdb(args, in, out, err);
+  return {code, out.str(), err.str()};
+}
+
+// The pxdb program running in a process of its own, its standard output read through a
+// pipe.
+class PxdbProcess {
+ public:
+  explicit PxdbProcess(const std::vector<std::string>& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      std::vector<char*> argv;
+      std::string program = PX_PXDB_BINARY;
+      argv.push_back(program.data());
+      std::vector<std::string> copy = args;
+      for (std::string& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+  }
+  ~PxdbProcess() {
+    if (pid_ > 0 && !reaped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+
+  // The next line of its output (without the line end), waiting at most a minute.
+  std::string ReadLine() {
+    std::string line;
+    char c = 0;
+    pollfd p{out_, POLLIN, 0};
+    while (poll(&p, 1, 60000) == 1 && read(out_, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  }
+  // Stops it (if it still runs) and returns its exit status.
+  int Stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return status;
+  }
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool reaped_ = false;
+};
+
+class PxdbLockTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Pxdb({"create", "t", "NAME:C:8"}).code, 0);
+    ASSERT_EQ(Pxdb({"append", "t.dbf"}, "{\"NAME\":\"one\"}\n{\"NAME\":\"two\"}\n").code, 0);
+  }
+  ScratchDir dir_;
+};
+
+TEST_F(PxdbLockTest, HoldsARecordLockForItsTime) {
+  PxdbProcess holder({"lock", "t.dbf", "2", "60"});
+  ASSERT_EQ(holder.ReadLine(), "locked record 2 of t.dbf");
+
+  // Another workstation: record 2 and the file lock are refused, the rest is free.
+  ASSERT_TRUE(test::UseTable("t", "", /*shared=*/true));
+  DBGOTO(2);
+  EXPECT_FALSE(RLOCK());
+  EXPECT_FALSE(FLOCK());
+  DBGOTO(1);
+  EXPECT_TRUE(RLOCK());
+  FIELDPUT(1, Value::String("ONE"));
+  DBUNLOCK();
+
+  // pxdb itself reports a record held elsewhere, and record numbers beyond the end.
+  Result r = Pxdb({"lock", "t.dbf", "2", "0"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "pxdb: record 2 is locked by another workstation\n");
+  r = Pxdb({"lock", "t.dbf", "4", "0"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "pxdb: record 4 does not exist (the table holds 2 records)\n");
+  EXPECT_NE(Pxdb({"lock", "t.dbf", "0", "1"}).code, 0);
+  EXPECT_NE(Pxdb({"lock", "t.dbf", "1", "-1"}).code, 0);
+
+  holder.Stop();
+  DBGOTO(2);
+  EXPECT_TRUE(RLOCK()) << "the lock ended with the program";
+  DBCLOSEAREA();
+
+  // A short hold ends by itself, releasing the lock.
+  PxdbProcess brief({"lock", "t.dbf", "1", "0.2"});
+  EXPECT_EQ(brief.ReadLine(), "locked record 1 of t.dbf");
+  EXPECT_EQ(brief.Wait(), 0);
+  ASSERT_TRUE(test::UseTable("t", "", /*shared=*/true));
+  EXPECT_TRUE(FLOCK());
+}
+
+TEST_F(PxdbLockTest, SharedAppendsBesideAnotherWorkstation) {
+  // The record past the end is held elsewhere: an append cannot take it.
+  PxdbProcess holder({"lock", "t.dbf", "3", "60"});
+  ASSERT_EQ(holder.ReadLine(), "locked record 3 of t.dbf");
+  Result r = Pxdb({"--shared", "append", "t.dbf"}, "{\"NAME\":\"three\"}\n");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Append lock failed"), std::string::npos) << r.err;
+  EXPECT_TRUE(NETERR());
+  holder.Stop();
+
+  // Without --shared the table cannot be opened while another workstation has it open.
+  ASSERT_TRUE(test::UseTable("t", "", /*shared=*/true));
+  r = Pxdb({"append", "t.dbf"}, "{\"NAME\":\"three\"}\n");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("DOS Error 32"), std::string::npos) << r.err;
+  r = Pxdb({"--shared", "append", "t.dbf"}, "{\"NAME\":\"three\"}\n{\"NAME\":\"four\"}\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(RECCOUNT(), 4u);
+  DBGOTO(4);
+  EXPECT_EQ(FIELDGET(1), Value::String("four    "));
+  EXPECT_EQ(Pxdb({"--shared", "count", "t.dbf"}).out, "4\n");
+  DBCLOSEAREA();
+  // Shared appends leave no end-of-file mark.
+  EXPECT_EQ(test::FileSize(dir_.File("t.dbf")), 32 + 32 + 2 + 4 * 9);
+}
+
+}  // namespace
+}  // namespace px
