@@ -148,8 +148,9 @@ class DbfArea : public WorkArea {
   // failed (the read error has been raised).
   bool EnsureRecord();
   // Every change of the current record passes through here first: a read-only table
-  // raises 39/1025 "Write not allowed"; the lock check of a shared table belongs here;
-  // the first change makes the record hot (GoHot).
+  // raises 39/1025 "Write not allowed"; a shared table whose file and current record
+  // this area has not locked raises 38/1022 "Lock required"; the first change makes
+  // the record hot (GoHot).
   bool PrepareRecordForChange();
   // Recomputes the record count from the file size.
   void RefreshRecordCount();
