@@ -161,5 +161,28 @@ TEST_F(SharingProcessTest, AnAppendIntoARecordLockedElsewhereFailsAndFreesTheHea
   EXPECT_EQ(other.Join(), 0);
 }
 
+TEST_F(SharingProcessTest, AnAppendWaitsForTheHeaderLock) {
+  ForkedProcess other([](Channel& c) {
+    CHILD_CHECK(1, UseTable("t", "", /*shared=*/true));
+    c.Send('r');
+    CHILD_CHECK(2, c.Receive() == 'a');
+    CHILD_CHECK(3, DBAPPEND());
+    CHILD_CHECK(4, RECNO() == 4);
+    c.Send('d');
+    c.Receive();
+    return 0;
+  });
+  ASSERT_EQ(other.channel().Receive(), 'r');
+  ASSERT_TRUE(UseTable("t", "", /*shared=*/true));
+  ASSERT_TRUE(CurrentArea()->RawLock(LockAction::kHeaderLock, 0));
+  other.channel().Send('a');
+  EXPECT_EQ(other.channel().Receive(300), 0) << "the append went on under the header lock";
+  ASSERT_TRUE(CurrentArea()->RawLock(LockAction::kHeaderUnlock, 0));
+  EXPECT_EQ(other.channel().Receive(), 'd');
+  EXPECT_EQ(RECCOUNT(), 4u);
+  other.channel().Send('q');
+  EXPECT_EQ(other.Join(), 0);
+}
+
 }  // namespace
 }  // namespace px
