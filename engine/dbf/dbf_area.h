@@ -16,7 +16,8 @@
 //
 // Files are opened with the share mode of their table: exclusive (share nothing) or
 // shared (deny none), read-only or read-write. A table opened exclusively takes no
-// locks; a shared one recomputes its record count from the file size whenever it may
+// locks and buffers its table file's I/O (buffered_file.h) until the next flush or
+// close; a shared one recomputes its record count from the file size whenever it may
 // have grown and takes the header lock around each header rewrite.
 //
 // Errors carry the driver's name as subsystem ("DBFNTX" for the default driver).
@@ -70,6 +71,10 @@ class DbfArea : public WorkArea {
   bool PutValue(uint16_t field, const Value& value) override;
   bool Recall() override;
   bool RecCount(uint32_t* out) override;
+  // Into another DBF table, C fields are cut or padded byte-wise, I and B fields of the
+  // same length copied byte-wise, other non-memo fields converted through their Values
+  // (raising the put errors), and M fields passed through GetValue/PutValue.
+  bool TransRecord(const TransInfo& info) override;
   bool RecNo(uint32_t* out) override;
 
   // --- Table ---
@@ -85,7 +90,10 @@ class DbfArea : public WorkArea {
   // Removes the records marked deleted (whatever the deleted setting) by moving the
   // live ones down; the header is rewritten and the file cut at the next flush or
   // close. Needs the table exclusive and writable: 37/1023 "Exclusive required",
-  // 39/1025 "Write not allowed". Ends on record 1.
+  // 39/1025 "Write not allowed". Evaluates the area's progress block (progress()) as
+  // it goes; the block sees RECNO() of the record visited and must not change records.
+  // Ends on record 1. The index layer overrides Pack and Zap to rebuild or empty its
+  // orders once this layer succeeded.
   bool Pack() override;
   // Removes every record and resets the memo file to its header block; the same
   // requirements as Pack. Ends past the end of the (empty) table.
@@ -167,6 +175,9 @@ class DbfArea : public WorkArea {
   bool OpenDataFile(const std::string& name);
   void ResetTableState();
   OpenInfo MemoInfo() const;
+  // Writes out what the buffered file of an exclusive table still holds; a failure
+  // raises the write error.
+  bool WriteCollected();
   // Pack and zap need an exclusive, writable table; raises the error otherwise.
   bool CheckExclusiveWritable();
   Error TableError(int gen_code, int sub_code, bool retry, bool deflt) const;
