@@ -40,7 +40,18 @@ int64_t BufferedFile::ReadAt(uint64_t offset, void* buf, size_t n) {
   if (n == 0) return 0;
   // Collected writes in the range go out first, so that the file answers the read.
   if (!wbuf_.empty() && Overlaps(offset, n, wpos_, wbuf_.size()) && !Flush()) return -1;
+  const int64_t got = ReadThrough(offset, buf, n);
+  // A read that stops short met the end of the file; collected writes beyond it make
+  // the file longer (with zeros up to them), so they go out and the read is repeated.
+  if (got >= 0 && static_cast<size_t>(got) < n && !wbuf_.empty() &&
+      wpos_ + wbuf_.size() > offset + static_cast<uint64_t>(got)) {
+    if (!Flush()) return -1;
+    return target_->ReadAt(offset, buf, n);
+  }
+  return got;
+}
 
+int64_t BufferedFile::ReadThrough(uint64_t offset, void* buf, size_t n) {
   const bool in_window = !rbuf_.empty() && offset >= rpos_ && offset < rpos_ + rbuf_.size();
   if (in_window && offset + n <= rpos_ + rbuf_.size()) {
     std::memcpy(buf, rbuf_.data() + (offset - rpos_), n);

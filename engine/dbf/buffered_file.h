@@ -52,6 +52,8 @@ class BufferedFile : public File {
   bool Overlaps(uint64_t a, uint64_t a_len, uint64_t b, uint64_t b_len) const {
     return a < b + b_len && b < a + a_len;
   }
+  // A read served by the window or the file, growing the window on reads in a row.
+  int64_t ReadThrough(uint64_t offset, void* buf, size_t n);
   // Copies written bytes into the part of the read window they cover.
   void PatchWindow(uint64_t offset, const char* data, size_t n);
 
