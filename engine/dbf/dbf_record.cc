@@ -369,6 +369,13 @@ bool DbfArea::Pack() {
   const ProgressHolder progress = progress_;
   const int64_t interval = progress.interval > 0 ? progress.interval : 1;
   int64_t since_progress = 0;
+  // The block sees the record being visited as the current one.
+  auto report_progress = [&](uint32_t recno) {
+    recno_ = recno;
+    record_valid_ = phantom_ = false;
+    progress.block->Eval();
+    since_progress = 0;
+  };
   std::string chunk, moved;
   uint32_t kept = 0;
   for (uint32_t first = 1; first <= record_count_;) {
@@ -394,13 +401,7 @@ bool DbfArea::Pack() {
           moved.append(rec, record_length_);
         }
       }
-      if (progress.block != nullptr && ++since_progress == interval) {
-        // The block sees the record being visited as the current one.
-        recno_ = k;
-        record_valid_ = phantom_ = false;
-        progress.block->Eval();
-        since_progress = 0;
-      }
+      if (progress.block != nullptr && ++since_progress == interval) report_progress(k);
     }
     if (!moved.empty()) {
       if (file_->WriteAt(DbfRecordOffset(header_length_, record_length_, moved_to), moved.data(),
@@ -415,7 +416,7 @@ bool DbfArea::Pack() {
     }
     first += n;
   }
-  if (progress.block != nullptr && since_progress > 0) progress.block->Eval();
+  if (progress.block != nullptr && since_progress > 0) report_progress(record_count_);
   if (kept != record_count_) {
     record_count_ = kept;
     header_pending_ = true;
