@@ -71,9 +71,12 @@ class DbfArea : public WorkArea {
   bool PutValue(uint16_t field, const Value& value) override;
   bool Recall() override;
   bool RecCount(uint32_t* out) override;
-  // Into another DBF table, C fields are cut or padded byte-wise, I and B fields of the
-  // same length copied byte-wise, other non-memo fields converted through their Values
-  // (raising the put errors), and M fields passed through GetValue/PutValue.
+  // Into another DBF table each field gets what getting its Value and putting it would
+  // store, the cheap way where the bytes allow: C fields are cut or padded, I and B
+  // fields of the same length and valid 8-byte dates copied, logicals written as "T" or
+  // "F", memo fields without text given the empty reference; other non-memo fields go
+  // through their Values (raising the put errors), memo texts through GetValue and
+  // PutValue of both memo layers.
   bool TransRecord(const TransInfo& info) override;
   bool RecNo(uint32_t* out) override;
 

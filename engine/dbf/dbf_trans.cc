@@ -1,9 +1,12 @@
 // Copying a record into another DBF table (TransRecord), as appending from a table does.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "engine/dbf/dbf_area.h"
 #include "engine/dbf/field_codec.h"
+#include "engine/dbf/memo_format.h"
+#include "runtime/date.h"
 
 namespace px {
 
@@ -28,6 +31,19 @@ bool DbfArea::TransRecord(const TransInfo& info) {
       std::memset(out + d.offset + n, ' ', d.len - n);
     } else if (s.kind == d.kind && s.len == d.len && (s.kind == 'I' || s.kind == 'B')) {
       std::memcpy(out + d.offset, in, d.len);
+    } else if (s.kind == 'D' && d.kind == 'D' && s.len == 8 && d.len == 8) {
+      // A valid date keeps its text; anything else reads as the empty date.
+      if (DateFromDtos(std::string_view(in, 8)) != 0) {
+        std::memcpy(out + d.offset, in, 8);
+      } else {
+        std::memset(out + d.offset, ' ', 8);
+      }
+    } else if (s.kind == 'L' && d.kind == 'L') {
+      const char c = in[0];
+      out[d.offset] = (c == 'T' || c == 't' || c == 'Y' || c == 'y') ? 'T' : 'F';
+    } else if (s.kind == 'M' && d.kind == 'M' && ParseMemoReference(in, s.len) == 0) {
+      // No text: the empty reference, as putting an empty text gives.
+      FormatMemoReference(0, out + d.offset, d.len);
     } else if (s.kind != 'M' && d.kind != 'M') {
       switch (EncodeField(d, DecodeField(s, in), out + d.offset)) {
         case EncodeResult::kOk:
