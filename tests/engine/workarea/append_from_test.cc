@@ -202,6 +202,26 @@ TEST_F(AppendFromTest, EveryKindAndMemoTexts) {
   EXPECT_EQ(Stored("L"), "F");
 }
 
+TEST_F(AppendFromTest, OddStoredBytesComeOutAsTheirValuesWould) {
+  test::RawTable t;
+  t.descriptors = {test::RawTable::Descriptor("D", 'D', 8), test::RawTable::Descriptor("L", 'L', 1),
+                   test::RawTable::Descriptor("N", 'N', 5, 1)};
+  t.records = {" 2024ABCDy 12.5", " 20240230? 1.2 ", " 20240229t*****", "         T  -.5"};
+  test::WriteFileBytes(dir_.File("odd.dbf"), t.Bytes());
+  MakeNew({Field("D", 'D', 8), Field("L", 'L', 1), Field("N", 'N', 5, 1)});
+  EXPECT_EQ(DBAPP(Value::String("odd")), 4u);
+  const std::vector<std::string> dates = {"        ", "        ", "20240229", "        "};
+  const std::vector<std::string> logicals = {"T", "F", "T", "T"};
+  const std::vector<std::string> numbers = {" 12.5", "  1.2", "  0.0", " -0.5"};
+  for (uint32_t r = 1; r <= 4; ++r) {
+    DBGOTO(r);
+    EXPECT_EQ(Stored("D"), dates[r - 1]) << r;
+    EXPECT_EQ(Stored("L"), logicals[r - 1]) << r;
+    EXPECT_EQ(Stored("N"), numbers[r - 1]) << r;
+  }
+  EXPECT_TRUE(RecordedErrors().empty());
+}
+
 TEST_F(AppendFromTest, FieldListAndScope) {
   MakeOld({{"A", 1, false}, {"B", 2, false}, {"C", 3, false}, {"D", 4, false}, {"E", 5, false}});
   MakeNew({Field("CODE", 'C', 5), Field("QTY", 'N', 5)});
