@@ -4,11 +4,15 @@
 namespace px::pxdb {
 
 std::unique_ptr<Command> MakeAppendCommand();
+std::unique_ptr<Command> MakeAppendFromCommand();
 std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
+std::unique_ptr<Command> MakePackCommand();
+std::unique_ptr<Command> MakeRestructureCommand();
 std::unique_ptr<Command> MakeStructCommand();
+std::unique_ptr<Command> MakeZapCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -19,6 +23,12 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeEvalCommand},
       {"create", "create a table: pxdb create FILE NAME:TYPE:LEN[:DEC] ...", MakeCreateCommand},
       {"append", "append one record per JSON line read from standard input", MakeAppendCommand},
+      {"appendfrom", "append every record of another table by field name: DEST SOURCE",
+       MakeAppendFromCommand},
+      {"pack", "remove the records marked deleted", MakePackCommand},
+      {"zap", "remove every record and empty the memo file", MakeZapCommand},
+      {"restructure", "give a table new fields and keep its records: FILE NAME:TYPE:LEN[:DEC] ...",
+       MakeRestructureCommand},
   };
   return table;
 }
