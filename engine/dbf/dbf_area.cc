@@ -272,10 +272,7 @@ bool DbfArea::Create(const OpenInfo& info) {
   for (;;) {
     int os_code = 0;
     file_ = GetEnv()->CreateFile(name, FileShare::kExclusive, &os_code);
-    if (file_ != nullptr) {
-      file_ = std::make_unique<BufferedFile>(std::move(file_));
-      break;
-    }
+    if (file_ != nullptr) break;
     e.os_code = os_code;
     if (!RaiseError(e).retry()) {
       Close();
@@ -313,6 +310,8 @@ bool DbfArea::Create(const OpenInfo& info) {
     return false;
   }
   data_written_ = true;
+  // The new table is exclusive: from here on its I/O may be buffered.
+  file_ = std::make_unique<BufferedFile>(std::move(file_));
 
   if (memo) {
     memo_name_ = WithExtension(file_name_, kMemoExtension);

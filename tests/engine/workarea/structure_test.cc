@@ -10,6 +10,7 @@
 #include "runtime/env.h"
 #include "runtime/process_state.h"
 #include "runtime/settings.h"
+#include "tests/engine/faulty_env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 
@@ -239,6 +240,17 @@ TEST(DbCreateTest, ATableFileThatCannotBeCreated) {
   EXPECT_EQ(SELECT(), 3);
   EXPECT_TRUE(OpenAreas().empty());
   EXPECT_FALSE(NETERR());
+}
+
+TEST(DbCreateTest, AShortWriteFailsTheCreation) {
+  ScratchDir dir;
+  test::FaultyEnv env;
+  ScopedEnv scoped(&env);
+  env.faults.short_writes = true;
+  EXPECT_FALSE(DBCREATE("t", QuoteStructure()));
+  EXPECT_FALSE(DBCREATE("t", QuoteStructure(), "", true));
+  EXPECT_TRUE(OpenAreas().empty());
+  for (const Error& e : RecordedErrors()) EXPECT_EQ(e.gen_code, kErrWrite);
 }
 
 }  // namespace
