@@ -2,8 +2,9 @@
 //
 // DbfArea reads and writes the table file byte-exactly (dbf_format.h, field_codec.h),
 // keeps the current record in a record buffer and moves in record-number order. The memo
-// layer derives from it (overriding GetValue/PutValue/GetVarLen for M fields and the memo
-// file slots), the NTX-order layer from the memo layer.
+// layer (memo_area.h) derives from it and overrides GetValue/PutValue/GetVarLen for M
+// fields; the memo file itself is created, opened, reset and closed here through the
+// memo-file slots. The NTX-order layer derives from the memo layer.
 //
 // The record buffer follows a hot/cold protocol that derived layers hook into:
 //   - every change of the current record (PutValue, PutRecord, DeleteRecord, Recall)
