@@ -417,6 +417,7 @@ TEST_F(MemoTest, AFailedMemoWriteLeavesTheFieldAsItWas) {
   EXPECT_EQ(Ref(), "         1");
   EXPECT_EQ(Get(), Value::Memo("old"));
   EXPECT_EQ(Memo().substr(0, 4), Le32(2));
+  DBCLOSEAREA();  // while the files of the faulty Env still have it
 }
 
 // --- Memo locks ---
@@ -489,6 +490,7 @@ TEST_F(MemoTest, SharedTablesLockTheMemoFileAroundEachAccess) {
   ASSERT_TRUE(Put("more"));
   EXPECT_EQ(Get(), Value::Memo("more"));
   EXPECT_TRUE(env.calls.empty());
+  DBCLOSEAREA();
 }
 
 TEST_F(MemoTest, AReadWaitsWhileAnotherProcessWrites) {
