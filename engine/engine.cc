@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/dbf/dbf_driver.h"
+#include "engine/dbf/memo_driver.h"
 #include "engine/workarea/work_area.h"
 
 namespace px {
@@ -11,9 +11,10 @@ void InitEngine() {
   static bool done = false;
   if (done) return;
   done = true;
-  RegisterDriver(std::make_unique<DbfDriver>("DBF"));
+  // The DBF driver is the table file layer with its memo layer.
+  RegisterDriver(std::make_unique<MemoDriver>("DBF"));
   // The default driver. The NTX-order layer registers itself under this name later.
-  RegisterDriver(std::make_unique<DbfDriver>("DBFNTX"));
+  RegisterDriver(std::make_unique<MemoDriver>("DBFNTX"));
   SetDefaultDriverName("DBFNTX");
 }
 

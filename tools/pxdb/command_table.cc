@@ -4,13 +4,17 @@
 namespace px::pxdb {
 
 std::unique_ptr<Command> MakeAppendCommand();
+std::unique_ptr<Command> MakeAppendFromCommand();
 std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
+std::unique_ptr<Command> MakePackCommand();
+std::unique_ptr<Command> MakeRestructureCommand();
 std::unique_ptr<Command> MakeStructCommand();
+std::unique_ptr<Command> MakeZapCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -24,6 +28,12 @@ const std::vector<CommandInfo>& CommandTable() {
       {"mkupdate", "make an update archive: pxdb mkupdate OUT.zip PASSWORD FILE...",
        MakeMkupdateCommand},
       {"lock", "hold a record lock: pxdb lock FILE RECNO SECONDS (always shared)", MakeLockCommand},
+      {"appendfrom", "append every record of another table by field name: DEST SOURCE",
+       MakeAppendFromCommand},
+      {"pack", "remove the records marked deleted", MakePackCommand},
+      {"zap", "remove every record and empty the memo file", MakeZapCommand},
+      {"restructure", "give a table new fields and keep its records: FILE NAME:TYPE:LEN[:DEC] ...",
+       MakeRestructureCommand},
   };
   return table;
 }
