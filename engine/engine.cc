@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/dbf/dbf_driver.h"
+#include "engine/ntx/ntx_driver.h"
 #include "engine/workarea/work_area.h"
 
 namespace px {
@@ -12,8 +13,8 @@ void InitEngine() {
   if (done) return;
   done = true;
   RegisterDriver(std::make_unique<DbfDriver>("DBF"));
-  // The default driver. The NTX-order layer registers itself under this name later.
-  RegisterDriver(std::make_unique<DbfDriver>("DBFNTX"));
+  // The default driver: tables with their NTX orders.
+  RegisterDriver(std::make_unique<NtxDriver>());
   SetDefaultDriverName("DBFNTX");
 }
 
