@@ -40,6 +40,7 @@
 
 #include "engine/dbf/dbf_area.h"
 #include "engine/ntx/index_builder.h"
+#include "engine/ntx/index_verifier.h"
 #include "engine/ntx/ntx_order.h"
 
 namespace px {
@@ -97,6 +98,11 @@ class NtxArea : public NtxBaseArea {
   // The key of the current record for an order, and whether the record satisfies its
   // FOR condition.
   bool RecordKey(ntx::Order& order, std::string* key, bool* for_ok);
+  // Checks an open order against the table: the file's structure (index_verifier.h)
+  // and its keys against the keys the records give (every record's key present once
+  // with its record number; in a unique order every key value once). Leaves the area
+  // on the record it was on.
+  ntx::VerifyReport CheckOrder(ntx::Order& order);
   // Memory budget and temporary folder of index builds (tests use a small budget).
   void set_build_options(ntx::BuildOptions options) { build_options_ = std::move(options); }
 

@@ -147,6 +147,36 @@ void NtxArea::ReplaceUniqueKey(Order& o, const std::string& key, uint32_t recno)
   found_ = at.found;
 }
 
+ntx::VerifyReport NtxArea::CheckOrder(Order& o) {
+  ntx::VerifyReport report;
+  if (!GoCold()) {
+    report.Problem("the current record could not be written");
+    return report;
+  }
+  const bool flushed = o.file().Flush();
+  std::vector<ntx::IndexEntry> stored;
+  {
+    IndexLock lock(&o.file());
+    report = ntx::VerifyIndex(o.file().file(), &stored);
+  }
+  if (!flushed) report.Problem("changed pages could not be written");
+  const Position at{current_recno(), bof_, eof_, found_};
+  std::vector<ntx::IndexEntry> expected;
+  {
+    TableKeySource source(this, o.spec, TableKeySource::Mode::kMaintenance);
+    uint32_t recno = 0;
+    std::string_view key;
+    while (source.Next(&recno, &key)) expected.push_back({std::string(key), recno});
+    if (!source.ok()) report.Problem("the table could not be read");
+  }
+  NtxBaseArea::GoTo(at.recno);
+  bof_ = at.bof;
+  eof_ = at.eof;
+  found_ = at.found;
+  if (report.ok()) ntx::CheckEntries(stored, std::move(expected), o.unique, &report);
+  return report;
+}
+
 // --- Pack, zap and rebuild ---
 
 bool NtxArea::Pack() {
@@ -202,7 +232,12 @@ bool NtxArea::RebuildOrder(Order& o) {
   index.Flush();
   index.cache().Clear();
   ntx::NtxHeader header = index.header();
-  const ntx::BuildStatus status = BuildInto(index.file(), &header, o.spec);
+  // An order opened from its file takes character as its key type; the build wants the
+  // type the key really has, which its value on the current record tells.
+  ntx::KeySpec spec = o.spec;
+  Value first;
+  if (EvalKey(spec, &first) && ntx::KeyTypeOf(first) != 0) spec.key_type = ntx::KeyTypeOf(first);
+  const ntx::BuildStatus status = BuildInto(index.file(), &header, spec);
   if (status != ntx::BuildStatus::kOk) return false;
   index.SetHeader(header);
   index.RefreshLastPage();
