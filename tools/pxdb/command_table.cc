@@ -4,12 +4,16 @@
 namespace px::pxdb {
 
 std::unique_ptr<Command> MakeAppendCommand();
+std::unique_ptr<Command> MakeCheckCommand();
 std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
+std::unique_ptr<Command> MakeIndexCommand();
+std::unique_ptr<Command> MakeKeysCommand();
+std::unique_ptr<Command> MakeSeekCommand();
 std::unique_ptr<Command> MakeStructCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
@@ -24,6 +28,11 @@ const std::vector<CommandInfo>& CommandTable() {
       {"mkupdate", "make an update archive: pxdb mkupdate OUT.zip PASSWORD FILE...",
        MakeMkupdateCommand},
       {"lock", "hold a record lock: pxdb lock FILE RECNO SECONDS (always shared)", MakeLockCommand},
+      {"index", "build an index file: pxdb index FILE NTX \"EXPR\" [--unique]", MakeIndexCommand},
+      {"keys", "print the keys of an index in key order: RECNO and the key bytes", MakeKeysCommand},
+      {"seek", "seek a value in an index: pxdb seek FILE NTX VALUE [--soft] [--last]",
+       MakeSeekCommand},
+      {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
   };
   return table;
 }
