@@ -9,6 +9,45 @@
 
 namespace px {
 
+namespace {
+
+// Whether the text of a numeric field is exactly what STR gives for its value at the
+// field's width and decimals: blanks, an optional minus, the integer digits without
+// leading zeros (a single 0 for none), and the point with `dec` digits. Its key can then
+// be made from the text itself. Texts of more than 15 digits are left to STR, which
+// rounds to 16 significant digits.
+bool IsStrText(const char* p, size_t len, size_t dec) {
+  size_t i = 0;
+  while (i < len && p[i] == ' ') ++i;
+  bool minus = false;
+  if (i < len && p[i] == '-') {
+    minus = true;
+    ++i;
+  }
+  const size_t int_start = i;
+  while (i < len && p[i] >= '0' && p[i] <= '9') ++i;
+  const size_t int_digits = i - int_start;
+  if (int_digits == 0 || (int_digits > 1 && p[int_start] == '0')) return false;
+  if (dec > 0) {
+    if (i + 1 + dec != len || p[i] != '.') return false;
+    for (size_t j = i + 1; j < len; ++j) {
+      if (p[j] < '0' || p[j] > '9') return false;
+    }
+  } else if (i != len) {
+    return false;
+  }
+  if (int_digits + dec > 15) return false;
+  if (minus) {
+    // Zero carries no minus sign.
+    bool zero = true;
+    for (size_t j = int_start; j < len; ++j) zero = zero && (p[j] == '0' || p[j] == '.');
+    if (zero) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 TableKeySource::TableKeySource(NtxArea* area, const ntx::KeySpec& spec, Mode mode)
     : area_(area), spec_(spec), mode_(mode), strict_(GetSettings().strict_read) {
   area_->RecCount(&count_);
@@ -57,6 +96,14 @@ bool TableKeySource::MakeKey(const char* bytes, std::string_view* key) {
   // A character field at least as long as the key: the key is its first bytes.
   if (field != nullptr && field->kind == 'C' && field->len >= size && bytes != nullptr) {
     *key = std::string_view(bytes + field->offset, size);
+    return true;
+  }
+  // A numeric field as wide as the key: its text is the STR text of the key, as a rule.
+  if (field != nullptr && field->kind == 'N' && bytes != nullptr && s.key_type == 'N' &&
+      field->len == size && field->dec == static_cast<uint32_t>(s.key_decimals) &&
+      IsStrText(bytes + field->offset, size, field->dec)) {
+    key_ = ntx::NumericKeyFromStr(std::string_view(bytes + field->offset, size));
+    *key = key_;
     return true;
   }
   Value v;

@@ -333,6 +333,15 @@ TEST_F(CreateTest, AFieldNameKeyReadsTheFieldAsEvaluationWould) {
     AppendRecord({Value::String(std::string(1, char('a' + rng() % 5)) + char('A' + rng() % 3)),
                   Value::Double((static_cast<int>(rng() % 2000) - 1000) / 10.0, 4, 1)});
   }
+  // Numeric texts that other programs may have written: blanks, leading zeros, a
+  // negative zero, asterisks, a plus sign.
+  DBCLOSEAREA();
+  std::string table = test::ReadFileBytes(dir_.File("t.dbf"));
+  const size_t header = GetU16(reinterpret_cast<const uint8_t*>(&table[8]));
+  const char* odd[] = {"      ", "0012.5", "  -0.0", "******", "  +3.0", " 12.50", "   -.5"};
+  for (size_t i = 0; i < 7; ++i) table.replace(header + i * 13 + 7, 6, odd[i]);
+  test::WriteFileBytes(dir_.File("t.dbf"), table);
+  ASSERT_TRUE(test::UseTable("t.dbf"));
   DBCREATEINDEX("f", "name");
   const std::vector<IndexEntry> by_field = StoredKeys(1);
   DBCREATEINDEX("e", "name+''");
