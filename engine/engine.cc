@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/dbf/memo_driver.h"
+#include "engine/ntx/ntx_driver.h"
 #include "engine/workarea/work_area.h"
 
 namespace px {
@@ -13,8 +14,8 @@ void InitEngine() {
   done = true;
   // The DBF driver is the table file layer with its memo layer.
   RegisterDriver(std::make_unique<MemoDriver>("DBF"));
-  // The default driver. The NTX-order layer registers itself under this name later.
-  RegisterDriver(std::make_unique<MemoDriver>("DBFNTX"));
+  // The default driver: tables with their memo files and NTX orders.
+  RegisterDriver(std::make_unique<NtxDriver>());
   SetDefaultDriverName("DBFNTX");
 }
 

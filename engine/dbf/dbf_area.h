@@ -174,6 +174,10 @@ class DbfArea : public WorkArea {
   File* table_file() { return file_.get(); }
   uint32_t record_count() const { return record_count_; }
   uint32_t current_recno() const { return recno_; }
+  // Makes `bytes` (one record as stored, record-length bytes) the buffered record
+  // `recno` without reading the file: index builds read the table in blocks and
+  // evaluate each record's key on it. The record is cold; the next move reads again.
+  void LoadRecord(uint32_t recno, const char* bytes);
 
   // The memo file and its written flag (data written since the last flush).
   std::unique_ptr<File> memo_file_;

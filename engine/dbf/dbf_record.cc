@@ -54,6 +54,15 @@ bool DbfArea::WriteRecord() {
   return true;
 }
 
+void DbfArea::LoadRecord(uint32_t recno, const char* bytes) {
+  record_.assign(bytes, record_length_);
+  recno_ = recno;
+  deleted_ = record_[0] == kDbfDeleted;
+  phantom_ = false;
+  record_valid_ = true;
+  hot_ = appended_ = false;
+}
+
 bool DbfArea::EnsureRecord() {
   if (file_ == nullptr) return false;
   if (record_valid_) return true;
