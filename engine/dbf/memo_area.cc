@@ -49,27 +49,49 @@ const DbfField* MemoArea::MemoField(uint16_t field) const {
   return &f;
 }
 
-uint64_t MemoArea::ReadText(uint64_t block, std::string* text) {
+bool MemoArea::ReadText(uint64_t block, std::string* text, uint64_t* length) {
   if (text != nullptr) text->clear();
-  if (block == 0 || block > kMaxAddressableBlock) return 0;
+  *length = 0;
+  if (block == 0 || block > kMaxAddressableBlock) return true;
   uint64_t offset = block * kMemoBlock;
-  uint64_t length = 0;
   size_t piece = kMemoBlock;
   std::string buf;
   for (;;) {
     buf.resize(piece);
     const int64_t got = memo_file_->ReadAt(offset, buf.data(), piece);
-    // The end of the file ends a text that has no end mark.
-    if (got <= 0) return length;
+    if (got < 0) return false;
     const size_t n = static_cast<size_t>(got);
     const void* end = std::memchr(buf.data(), kMemoEnd, n);
     const size_t take =
         end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - buf.data()) : n;
     if (text != nullptr) text->append(buf.data(), take);
-    length += take;
-    if (end != nullptr || n < piece) return length;
+    *length += take;
+    if (end != nullptr) return true;
+    if (n < piece) {
+      // The end of the file ends a text that has no end mark; a read that stopped
+      // short of the end failed, and the text would be cut.
+      const int64_t size = memo_file_->Size();
+      return size >= 0 && static_cast<uint64_t>(size) <= offset + n;
+    }
     offset += n;
     piece = std::min(piece * 2, kMaxReadPiece);
+  }
+}
+
+bool MemoArea::ReadTextOrRaise(uint64_t block, std::string* text, uint64_t* length) {
+  for (;;) {
+    bool ok = false;
+    {
+      MemoLock lock(this, /*exclusive=*/false);
+      ok = ReadText(block, text, length);
+    }
+    if (ok) return true;
+    Error e = Error::Make("", kErrRead, 1010);
+    e.filename = memo_file_name();
+    e.os_code = memo_file_->os_error();
+    e.can_retry = true;
+    e.can_default = true;
+    if (!RaiseError(e).retry()) return false;
   }
 }
 
@@ -79,10 +101,8 @@ bool MemoArea::GetValue(uint16_t field, Value* out) {
   if (!EnsureRecord()) return false;
   const uint64_t block = ParseMemoReference(record_buffer().data() + f->offset, f->len);
   std::string text;
-  {
-    MemoLock lock(this, /*exclusive=*/false);
-    ReadText(block, &text);
-  }
+  uint64_t length = 0;
+  if (!ReadTextOrRaise(block, &text, &length)) return false;
   *out = Value::Memo(std::move(text));
   return true;
 }
@@ -92,8 +112,8 @@ bool MemoArea::GetVarLen(uint16_t field, uint32_t* out) {
   if (f == nullptr) return DbfArea::GetVarLen(field, out);
   if (!EnsureRecord()) return false;
   const uint64_t block = ParseMemoReference(record_buffer().data() + f->offset, f->len);
-  MemoLock lock(this, /*exclusive=*/false);
-  const uint64_t length = ReadText(block, nullptr);
+  uint64_t length = 0;
+  if (!ReadTextOrRaise(block, nullptr, &length)) return false;
   *out = static_cast<uint32_t>(std::min<uint64_t>(length, UINT32_MAX));
   return true;
 }

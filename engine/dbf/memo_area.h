@@ -8,7 +8,9 @@
 //
 // Getting a text reads from its first block up to the first 0x1A byte, or up to the end
 // of the file when there is none; a reference to a block past the end of the file reads
-// as an empty text. Neither raises an error.
+// as an empty text. Neither raises an error; a read the OS fails (or cuts short before
+// the end of the file) raises 23/1010 "Read error" naming the memo file, and the get
+// fails rather than deliver a cut text.
 //
 // Putting a text:
 //   - an empty text empties the reference and leaves the memo file alone;
@@ -52,8 +54,12 @@ class MemoArea : public DbfArea {
 
   // The M field of that number when the table has a memo file, else nullptr.
   const DbfField* MemoField(uint16_t field) const;
-  // Reads the text at `block`, or only counts its bytes when text is nullptr.
-  uint64_t ReadText(uint64_t block, std::string* text);
+  // Reads the text at `block`, or only counts its bytes when text is nullptr. False
+  // when the OS failed a read, or a read stopped short of the end of the file.
+  bool ReadText(uint64_t block, std::string* text, uint64_t* length);
+  // ReadText under the memo lock; a failed read raises 23/1010 "Read error" (memo file
+  // named) and is repeated while the handler answers retry. False when it gave up.
+  bool ReadTextOrRaise(uint64_t block, std::string* text, uint64_t* length);
   // Whether the old text at `block` may be overwritten in place: the block lies in the
   // file and begins a text (the byte before it ends a text, a gap or the header).
   bool CanWriteInPlace(uint64_t block, int64_t file_size);
