@@ -177,7 +177,11 @@ bool MemoArea::WriteText(const DbfField& f, const std::string& text) {
             ? GetLe32(head)
             : 0;
     const uint64_t end_block = (static_cast<uint64_t>(size) + kMemoBlock - 1) / kMemoBlock;
-    block = std::max<uint64_t>({next_free, end_block, 1});
+    // A put leaves next-free at the end of the file, or one block past it after a text
+    // of 512k - 1 bytes (the gap). Further out it comes from a damaged header, and
+    // following it would grow the file by up to 2 TiB of nothing.
+    const uint64_t usable_free = next_free <= end_block + 1 ? next_free : end_block;
+    block = std::max<uint64_t>({usable_free, end_block, 1});
     fresh = true;
   }
   const uint64_t next_free = MemoNextFreeAfter(block, text.size());

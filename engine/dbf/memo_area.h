@@ -18,7 +18,8 @@
 //     reference names a block of the file that begins a text;
 //   - otherwise the text goes to fresh blocks: the header's next-free block, but never
 //     below the end of the file, so that a damaged header (next-free 0, or pointing into
-//     used blocks) cannot make a put overwrite texts other records refer to. The header
+//     used blocks) cannot make a put overwrite texts other records refer to, and never
+//     past it, so that a damaged next-free cannot grow the file by gigabytes. The header
 //     then gets the new next-free value.
 // A put raises 33/1020 "Data type error" for a Value that is neither a character string
 // nor a memo text, and 24/1011 "Write error" (memo file named) when the memo file cannot

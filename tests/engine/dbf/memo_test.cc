@@ -386,6 +386,19 @@ TEST_F(DamagedMemoTest, NextFreeOfZeroOrInsideUsedBlocks) {
   EXPECT_TRUE(RecordedErrors().empty());
 }
 
+TEST_F(DamagedMemoTest, NextFreeFarPastTheEndDoesNotGrowTheFile) {
+  MakeThree();
+  SetNextFree(0x7E830000u);  // found by fuzzing: the put made a sparse file of ~1 TiB
+  ASSERT_TRUE(UseTable("mt"));
+  ASSERT_TRUE(DBAPPEND());
+  ASSERT_TRUE(Put(Text(800, 'd')));
+  EXPECT_EQ(Ref(), "         5");
+  EXPECT_EQ(Memo().size(), 3584u);
+  EXPECT_EQ(Memo().substr(0, 4), Le32(7));
+  ExpectTextsIntact();
+  EXPECT_TRUE(RecordedErrors().empty());
+}
+
 TEST_F(DamagedMemoTest, ReferenceIntoTheMiddleOfAnotherText) {
   MakeThree();
   // Record 3 now points at block 3, the second block of record 2's text.
