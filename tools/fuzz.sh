@@ -9,7 +9,8 @@
 # Targets are the files tests/fuzz/NAME_fuzz.cc. Each run starts from the committed
 # seeds (tests/fuzz/seeds/NAME) and keeps what it finds in build-fuzz/corpus/NAME, so the
 # next run goes on from there. Output goes to build-fuzz/logs/NAME.log; a crash leaves
-# its input as build-fuzz/logs/NAME-crash-*. Fuzzers run under nice -n 10.
+# its input as build-fuzz/logs/NAME-crash-*. Fuzzers run under nice -n 10; what the
+# targets print on standard output (index warnings) is dropped.
 # Environment: PX_FUZZ_BUILD (build folder), PX_FUZZ_ARGS (more libFuzzer flags).
 set -eu
 cd "$(dirname "$0")/.."
@@ -44,7 +45,7 @@ run() {
   status=0
   # shellcheck disable=SC2086
   nice -n 10 "$BUILD/tests/fuzz/${name}_fuzzer" -max_total_time="$seconds" \
-    -print_final_stats=1 -timeout=20 -rss_limit_mb=1536 \
+    -print_final_stats=1 -timeout=20 -rss_limit_mb=1536 -close_fd_mask=1 \
     -artifact_prefix="$BUILD/logs/$name-" ${PX_FUZZ_ARGS:-} \
     "$BUILD/corpus/$name" "$ROOT/tests/fuzz/seeds/$name" >"$log" 2>&1 || status=$?
   echo "== $name (exit $status): $(grep -E '^stat::number_of_executed_units' "$log" | tail -n 1)"
