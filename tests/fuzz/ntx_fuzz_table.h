@@ -39,7 +39,7 @@ inline const std::string& FixedKeyTable() {
       const int32_t start = DateFromYmd(2024, 1, 1);
       for (int i = 1; i <= 150; ++i) {
         DBAPPEND();
-        char code[8];
+        char code[16];
         std::snprintf(code, sizeof code, "C%04d", i);
         FIELDPUT(1, Value::String(code));
         FIELDPUT(2, Value::String(FixedKeyName(i)));

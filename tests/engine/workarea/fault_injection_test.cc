@@ -173,7 +173,7 @@ void MakeTable(const std::string& table, int count, bool with_memo, uint32_t fil
   static const char* const kNames[5] = {"SMITH", "JONES", "BROWN", "SMITH", "TAYLOR"};
   for (int i = 1; i <= count; ++i) {
     ASSERT_TRUE(DBAPPEND());
-    char code[8];
+    char code[16];
     std::snprintf(code, sizeof code, "K%04d", i);
     FIELDPUT(1, Value::String(code));
     FIELDPUT(2, Value::String(kNames[i % 5]));
