@@ -44,9 +44,16 @@ ArchiveCheck CheckArchive(
     ++check.entries;
     std::string problem;
     int code = 0;
-    zip_file_t* f =
-        zip_fopen_index_encrypted(za, index, 0, password.empty() ? nullptr : password.c_str());
-    if (f == nullptr) {
+    const int unsupported = zip_stat_index(za, index, 0, &st) == 0 ? UnsupportedEntryMethod(st) : 0;
+    zip_file_t* f = unsupported != 0
+                        ? nullptr
+                        : zip_fopen_index_encrypted(za, index, 0,
+                                                    password.empty() ? nullptr : password.c_str());
+    if (unsupported != 0) {
+      code = ZipEntryErrorCode(unsupported, encrypted);
+      problem = unsupported == ZIP_ER_COMPNOTSUPP ? "Compression method not supported"
+                                                  : "Encryption method not supported";
+    } else if (f == nullptr) {
       code = ZipEntryErrorCode(zip_error_code_zip(zip_get_error(za)), encrypted);
       problem = zip_strerror(za);
     } else {

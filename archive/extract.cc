@@ -87,6 +87,9 @@ class Extractor {
     const bool encrypted = zip_stat_index(archive_, index, 0, &st) == 0 &&
                            (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
                            st.encryption_method != ZIP_EM_NONE;
+    if (const int unsupported = UnsupportedEntryMethod(st)) {
+      return Fail(ZipEntryErrorCode(unsupported, encrypted), name, true);
+    }
     std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index_encrypted(
         archive_, index, 0, password_.empty() ? nullptr : password_.c_str()));
     if (in == nullptr) {

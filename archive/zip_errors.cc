@@ -90,4 +90,16 @@ int ZipEntryErrorCode(int libzip_error, bool encrypted) {
   }
 }
 
+int UnsupportedEntryMethod(const zip_stat_t& st) {
+  if ((st.valid & ZIP_STAT_COMP_METHOD) != 0 &&
+      zip_compression_method_supported(static_cast<zip_int32_t>(st.comp_method), 0) == 0) {
+    return ZIP_ER_COMPNOTSUPP;
+  }
+  if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE &&
+      zip_encryption_method_supported(st.encryption_method, 0) == 0) {
+    return ZIP_ER_ENCRNOTSUPP;
+  }
+  return 0;
+}
+
 }  // namespace px
