@@ -2,6 +2,7 @@
 
 #include "app/data/catalogue.h"
 #include "app/driver/driver_vars.h"
+#include "app/driver/layout.h"
 #include "app/driver/recovery.h"
 #include "engine/expr/str_format.h"
 #include "engine/workarea/commands.h"
@@ -61,8 +62,8 @@ void BACKZIP() {
                                              .col = 3,
                                              .var = BindString(&text),
                                              .owner = window.get(),
-                                             .width = 180,
-                                             .height = 12,
+                                             .width = UnitsAcross(180),
+                                             .height = UnitsDown(12),
                                              .read_only = true});
     window->Activate({.modal = false});
     CURSORWAIT();

@@ -2,6 +2,7 @@
 
 #include "app/data/index_rebuild.h"
 #include "app/driver/driver_vars.h"
+#include "app/driver/layout.h"
 #include "app/driver/repairs.h"
 #include "app/driver/snapshot.h"
 #include "app/driver/update_run.h"
@@ -34,19 +35,19 @@ std::shared_ptr<TDialog> OpenIndexRebuildWindow(Progress& progress) {
                                                   .back_color = kGreen,
                                                   .pixel = true,
                                                   .font = DriverFontVar()});
-  TSay::New({.row = 10,
-             .col = 20,
+  TSay::New({.row = RowOf(10),
+             .col = ColOf(20),
              .text = ConstText("Rebuilding Index Files."),
              .owner = window.get(),
              .pixel = true,
              .text_color = kBlack,
              .back_color = kGreen});
-  progress.field = TGet::New({.row = 23,
-                              .col = 20,
+  progress.field = TGet::New({.row = RowOf(23),
+                              .col = ColOf(20),
                               .var = BindString(&progress.text),
                               .owner = window.get(),
-                              .width = 200,
-                              .height = 12,
+                              .width = UnitsAcross(200),
+                              .height = UnitsDown(12),
                               .text_color = kBlack,
                               .back_color = kGreen,
                               .pixel = true,

@@ -2,6 +2,7 @@
 
 #include "app/driver/driver_vars.h"
 #include "app/driver/getdir.h"
+#include "app/driver/layout.h"
 #include "app/driver/recovery.h"
 #include "app/driver/snapshot.h"
 #include "app/driver/update1.h"
@@ -54,50 +55,52 @@ void UPDATE() {
                                                     .pixel = true,
                                                     .font = DriverFontVar()});
     TDialog* d = dialog.get();
-    TSay::New({.row = 7,
-               .col = 70,
+    TSay::New({.row = RowOf(7),
+               .col = ColOf(70),
                .text = ConstText("Drive:Folder"),
                .owner = d,
                .pixel = true,
-               .width = 40,
-               .height = 12});
-    TSay::New({.row = 20,
-               .col = 10,
+               .width = UnitsAcross(40),
+               .height = UnitsDown(12)});
+    // The right-aligned labels end just before the fields: from column 10 they would be
+    // too narrow for their texts.
+    TSay::New({.row = RowOf(20),
+               .col = 0,
                .text = ConstText("Update From:"),
                .owner = d,
                .right = true,
                .pixel = true,
-               .width = 40,
-               .height = 12});
-    TSay::New({.row = 33,
-               .col = 10,
+               .width = UnitsAcross(66),
+               .height = UnitsDown(12)});
+    TSay::New({.row = RowOf(33),
+               .col = 0,
                .text = ConstText("Update To:"),
                .owner = d,
                .right = true,
                .pixel = true,
-               .width = 40,
-               .height = 12});
-    std::shared_ptr<TGet> source_get = TGet::New({.row = 20,
-                                                  .col = 70,
+               .width = UnitsAcross(66),
+               .height = UnitsDown(12)});
+    std::shared_ptr<TGet> source_get = TGet::New({.row = RowOf(20),
+                                                  .col = ColOf(70),
                                                   .var = BindString(&source),
                                                   .owner = d,
-                                                  .width = 150,
-                                                  .height = 12,
+                                                  .width = UnitsAcross(150),
+                                                  .height = UnitsDown(12),
                                                   .picture = "@!",
                                                   .valid = [&] { return not_empty(source); },
                                                   .pixel = true});
-    TGet::New({.row = 33,
-               .col = 70,
+    TGet::New({.row = RowOf(33),
+               .col = ColOf(70),
                .var = BindString(&target),
                .owner = d,
-               .width = 150,
-               .height = 12,
+               .width = UnitsAcross(150),
+               .height = UnitsDown(12),
                .picture = "@!",
                .valid = [&] { return not_empty(target); },
                .pixel = true,
                .read_only = true});
-    TButton::New({.row = 55,
-                  .col = 10,
+    TButton::New({.row = RowOf(55),
+                  .col = ColOf(10),
                   .caption = "&OK",
                   .owner = d,
                   .action =
@@ -105,13 +108,13 @@ void UPDATE() {
                         confirmed = true;
                         d->End();
                       },
-                  .width = 45,
-                  .height = 12,
+                  .width = UnitsAcross(45),
+                  .height = UnitsDown(12),
                   .pixel = true});
     // Cancel leaves without validating the field, so that an empty source does not
     // keep the user in the dialog.
-    TButton::New({.row = 55,
-                  .col = 60,
+    TButton::New({.row = RowOf(55),
+                  .col = ColOf(60),
                   .caption = "&Cancel",
                   .owner = d,
                   .action =
@@ -119,14 +122,14 @@ void UPDATE() {
                         confirmed = false;
                         d->End();
                       },
-                  .width = 45,
-                  .height = 12,
+                  .width = UnitsAcross(45),
+                  .height = UnitsDown(12),
                   .pixel = true,
                   .cancel = true});
     // Browse does not validate either (an empty source is what one browses to fill);
     // what was typed is taken as the chooser's starting point.
-    TButton::New({.row = 19.5,
-                  .col = 220,
+    TButton::New({.row = RowOf(19.5),
+                  .col = ColOf(220),
                   .caption = "B&rowse",
                   .owner = d,
                   .action =
@@ -135,8 +138,8 @@ void UPDATE() {
                         source = GETDIR("Update From", source);
                         get->Refresh();
                       },
-                  .width = 35,
-                  .height = 12,
+                  .width = UnitsAcross(35),
+                  .height = UnitsDown(12),
                   .pixel = true,
                   .cancel = true});
     dialog->Activate({.centred = true,

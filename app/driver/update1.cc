@@ -4,6 +4,7 @@
 #include "app/driver/catalogue_reset.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/index_rebuild_driver.h"
+#include "app/driver/layout.h"
 #include "app/driver/migration.h"
 #include "app/driver/msgdebug.h"
 #include "app/driver/recovery.h"
@@ -32,8 +33,8 @@ void OpenProgressDialog(UpdateRun& run) {
                                            .col = 2,
                                            .var = BindString(&run.progress.text),
                                            .owner = run.progress_dialog.get(),
-                                           .width = 240,
-                                           .height = 12,
+                                           .width = UnitsAcross(240),
+                                           .height = UnitsDown(12),
                                            .read_only = true});
   run.progress.field = field;
   run.progress_dialog->Activate({.modal = false});
