@@ -1,8 +1,8 @@
 #include "app/driver/backzip.h"
 
-#include "app/data/catalogue.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/layout.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "engine/expr/str_format.h"
 #include "engine/workarea/commands.h"
@@ -23,7 +23,7 @@ namespace {
 
 // Draws the archive number from sysinfo's BACKUP counter; "" when it cannot be read.
 std::string DrawBackupNumber() {
-  if (!OPNALIAS("sysinfo", false, true)) return "";
+  if (!OpenByAlias("sysinfo", false)) return "";
   std::string number;
   const int counter = FIELDPOS("BACKUP");
   if (counter > 0 && !EOF_()) {

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data/catalogue.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
 #include "engine/workarea/commands.h"
@@ -20,7 +20,7 @@ void DeleteCurrentLocked() {
 
 // Deletes the run of blank keys at the top of the table's first index order.
 void RemoveLeadingBlanks(const char* alias, const char* key_field) {
-  if (!OPNALIAS(alias, false, true)) return;
+  if (!OpenByAlias(alias, false)) return;
   const int key = FIELDPOS(key_field);
   if (key > 0) {
     while (!EOF_() && EmptyValue(FIELDGET(key))) {
@@ -33,7 +33,7 @@ void RemoveLeadingBlanks(const char* alias, const char* key_field) {
 
 // Deletes every alternative whose five type fields are all blank.
 void RemoveBlankAlternatives() {
-  if (!OPNALIAS("cqalt", false, true)) return;
+  if (!OpenByAlias("cqalt", false)) return;
   std::vector<int> fields;
   for (const char* name : {"ALUMTYPE", "GLASTYPE", "REVEALTYPE", "FS", "SS"}) {
     fields.push_back(FIELDPOS(name));

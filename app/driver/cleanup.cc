@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/data/catalogue.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/progress.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
@@ -17,7 +17,7 @@ constexpr char kCqassText[] = "Performing Housekeeping Routine - CLEANUP (cqass)
 
 // cqass: rows without a quote code go, rows without a serial number get one.
 void CleanQuoteAssemblies(std::string* message, TControl* control) {
-  if (!OPNALIAS("cqass", true, true)) BREAK();
+  if (!OpenByAlias("cqass", true)) BREAK();
   const int qcode = FIELDPOS("QCODE");
   const int serial = FIELDPOS("SERIALNO");
   if (qcode == 0 || serial == 0) {
@@ -47,7 +47,7 @@ void CleanQuoteAssemblies(std::string* message, TControl* control) {
 
 // alumtype: a special colour is available in every product category.
 void OpenSpecialColours() {
-  if (!OPNALIAS("alumtype", true, true)) return;
+  if (!OpenByAlias("alumtype", true)) return;
   const int special = FIELDPOS("SPECIAL");
   if (special > 0) {
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {

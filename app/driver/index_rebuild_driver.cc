@@ -3,6 +3,7 @@
 #include "app/data/index_rebuild.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/layout.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/repairs.h"
 #include "app/driver/snapshot.h"
 #include "app/driver/update_run.h"
@@ -64,7 +65,13 @@ void RebuildIndexesAndRepair(UpdateRun& run) {
   run.progress.Show("Rebuilding Index Files. Please Wait...");
   run.index_window = OpenIndexRebuildWindow(run.progress);
   SnapshotDialog(*run.index_window, "index_rebuild_window");
-  INIT_IDX(false, false, run.index_window.get(), &run.progress.text, run.progress.field.get());
+  // Without a catalogue (the installation had none and the update shipped none) there
+  // is nothing to rebuild from.
+  if (CatalogueHere()) {
+    INIT_IDX(false, false, run.index_window.get(), &run.progress.text, run.progress.field.get());
+  } else {
+    MSGALERT("Unable to Rebuild Index Files: there is no table catalogue INDEXDEF.DBF.");
+  }
   SYSREFRESH();
   CURSORWAIT();
   CHKBLANK();

@@ -1,4 +1,4 @@
-#include "app/data/catalogue.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
 #include "engine/workarea/commands.h"
@@ -12,7 +12,7 @@ Value QUOSER() {
   const int area = SELECT();
   Value result = Value::Integer(0);
   RecoveryPoint([&] {
-    if (!OPNALIAS("sysinfo", false, true)) BREAK();
+    if (!OpenByAlias("sysinfo", false)) BREAK();
     const int counter = FIELDPOS("QUOSERIAL");
     if (counter > 0 && !EOF_() && RECLOCK(5)) {
       const Value next = Value::Integer(FIELDGET(counter).integer() + 1);

@@ -1,4 +1,4 @@
-#include "app/data/catalogue.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
 #include "engine/workarea/commands.h"
@@ -24,7 +24,7 @@ void Default(const char* field, int64_t value, const char* companion, int64_t co
 void SETUP() {
   CallStep step("SETUP");
   RecoveryPoint([] {
-    if (!OPNALIAS("quotdata", false, true)) BREAK();
+    if (!OpenByAlias("quotdata", false)) BREAK();
     // An empty table has no settings record to fill.
     if (!EOF_() && RECLOCK(2)) {
       Default("LSLENGTH", 40, "LSTOP", 1);
