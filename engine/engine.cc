@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include "engine/dbf/dbf_driver.h"
+#include "engine/dbf/memo_driver.h"
+#include "engine/ntx/ntx_driver.h"
 #include "engine/workarea/work_area.h"
 
 namespace px {
@@ -11,9 +12,10 @@ void InitEngine() {
   static bool done = false;
   if (done) return;
   done = true;
-  RegisterDriver(std::make_unique<DbfDriver>("DBF"));
-  // The default driver. The NTX-order layer registers itself under this name later.
-  RegisterDriver(std::make_unique<DbfDriver>("DBFNTX"));
+  // The DBF driver is the table file layer with its memo layer.
+  RegisterDriver(std::make_unique<MemoDriver>("DBF"));
+  // The default driver: tables with their memo files and NTX orders.
+  RegisterDriver(std::make_unique<NtxDriver>());
   SetDefaultDriverName("DBFNTX");
 }
 

@@ -14,11 +14,19 @@ void SetNetErr(bool value) {
   GetProcessState().net_err = value;
 }
 
+int GetFileError() {
+  return GetProcessState().file_error;
+}
+void SetFileError(int os_code) {
+  GetProcessState().file_error = os_code;
+}
+
 void ResetProcessStateForTesting() {
   ProcessState& s = GetProcessState();
   s.settings = Settings();
   s.memvars.Clear();
   s.net_err = false;
+  s.file_error = 0;
   s.handler = nullptr;
   s.report_hook = nullptr;
   s.recorded_errors.clear();

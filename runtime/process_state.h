@@ -27,6 +27,7 @@ struct ProcessState {
   Settings settings;
   MemVars memvars;
   bool net_err = false;
+  int file_error = 0;        // OS code of the last file operation (FERROR)
   ErrorHandler handler;      // empty means StandardErrorHandler
   ErrorHandler report_hook;  // empty means the recording hook
   std::vector<Error> recorded_errors;
@@ -41,6 +42,11 @@ ProcessState& GetProcessState();
 // The network-error flag (NETERR): cleared at every open and append, set when one fails.
 bool GetNetErr();
 void SetNetErr(bool value);
+
+// The OS error code of the last low-level file operation (FERASE, FRENAME), 0 after
+// success.
+int GetFileError();
+void SetFileError(int os_code);
 
 // Puts settings, variables, flag and handler back to their start values (tests).
 void ResetProcessStateForTesting();

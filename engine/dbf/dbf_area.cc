@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "engine/dbf/buffered_file.h"
+
 #include "runtime/date.h"
 #include "runtime/dos_path.h"
 #include "runtime/process_state.h"
@@ -140,7 +142,11 @@ bool DbfArea::OpenDataFile(const std::string& name) {
   for (;;) {
     int os_code = 0;
     file_ = GetEnv()->OpenFile(name, access, share, &os_code);
-    if (file_ != nullptr) return true;
+    if (file_ != nullptr) {
+      // Nobody else can open an exclusive table: its I/O may be buffered.
+      if (!shared_) file_ = std::make_unique<BufferedFile>(std::move(file_));
+      return true;
+    }
     // Without an error code from the system there is nothing to report.
     if (os_code == 0) return false;
     e.os_code = os_code == kOsInvalidData ? kOsSharingViolation : os_code;
@@ -305,6 +311,8 @@ bool DbfArea::Create(const OpenInfo& info) {
     return false;
   }
   data_written_ = true;
+  // The new table is exclusive: from here on its I/O may be buffered.
+  file_ = std::make_unique<BufferedFile>(std::move(file_));
 
   if (memo) {
     memo_name_ = WithExtension(file_name_, kMemoExtension);
@@ -324,6 +332,7 @@ bool DbfArea::Close() {
     ok = GoCold();
     ok = Unlock(0) && ok;
     if (header_pending_) ok = WriteDbHeader() && ok;
+    ok = WriteCollected() && ok;
     if (GetSettings().hard_commit) {
       if (data_written_) ok = file_->Sync() && ok;
       if (memo_written_ && memo_file_ != nullptr) ok = memo_file_->Sync() && ok;
@@ -339,6 +348,7 @@ bool DbfArea::Flush() {
   if (file_ == nullptr) return false;
   bool ok = GoCold();
   if (header_pending_) ok = WriteDbHeader() && ok;
+  ok = WriteCollected() && ok;
   if (GetSettings().hard_commit) {
     if (data_written_) ok = file_->Sync() && ok;
     if (memo_written_ && memo_file_ != nullptr) ok = memo_file_->Sync() && ok;
@@ -346,6 +356,15 @@ bool DbfArea::Flush() {
   data_written_ = false;
   memo_written_ = false;
   return ok;
+}
+
+bool DbfArea::WriteCollected() {
+  auto* buffered = dynamic_cast<BufferedFile*>(file_.get());
+  if (buffered == nullptr || buffered->Flush()) return true;
+  Error e = TableError(kErrWrite, 1011, false, false);
+  e.os_code = buffered->os_error();
+  RaiseError(e);
+  return false;
 }
 
 void DbfArea::RefreshRecordCount() {

@@ -2,8 +2,9 @@
 //
 // DbfArea reads and writes the table file byte-exactly (dbf_format.h, field_codec.h),
 // keeps the current record in a record buffer and moves in record-number order. The memo
-// layer derives from it (overriding GetValue/PutValue/GetVarLen for M fields and the memo
-// file slots), the NTX-order layer from the memo layer.
+// layer (memo_area.h) derives from it and overrides GetValue/PutValue/GetVarLen for M
+// fields; the memo file itself is created, opened, reset and closed here through the
+// memo-file slots. The NTX-order layer derives from the memo layer.
 //
 // The record buffer follows a hot/cold protocol that derived layers hook into:
 //   - every change of the current record (PutValue, PutRecord, DeleteRecord, Recall)
@@ -16,7 +17,8 @@
 //
 // Files are opened with the share mode of their table: exclusive (share nothing) or
 // shared (deny none), read-only or read-write. A table opened exclusively takes no
-// locks; a shared one recomputes its record count from the file size whenever it may
+// locks and buffers its table file's I/O (buffered_file.h) until the next flush or
+// close; a shared one recomputes its record count from the file size whenever it may
 // have grown and takes the header lock around each header rewrite. A record of a
 // shared table may only be changed under its record lock or the file lock; Append
 // locks the new record under the header lock and writes record and header at once.
@@ -72,6 +74,13 @@ class DbfArea : public WorkArea {
   bool PutValue(uint16_t field, const Value& value) override;
   bool Recall() override;
   bool RecCount(uint32_t* out) override;
+  // Into another DBF table each field gets what getting its Value and putting it would
+  // store, the cheap way where the bytes allow: C fields are cut or padded, I and B
+  // fields of the same length and valid 8-byte dates copied, logicals written as "T" or
+  // "F", memo fields without text given the empty reference; other non-memo fields go
+  // through their Values (raising the put errors), memo texts through GetValue and
+  // PutValue of both memo layers.
+  bool TransRecord(const TransInfo& info) override;
   bool RecNo(uint32_t* out) override;
 
   // --- Table ---
@@ -87,7 +96,10 @@ class DbfArea : public WorkArea {
   // Removes the records marked deleted (whatever the deleted setting) by moving the
   // live ones down; the header is rewritten and the file cut at the next flush or
   // close. Needs the table exclusive and writable: 37/1023 "Exclusive required",
-  // 39/1025 "Write not allowed". Ends on record 1.
+  // 39/1025 "Write not allowed". Evaluates the area's progress block (progress()) as
+  // it goes; the block sees RECNO() of the record visited and must not change records.
+  // Ends on record 1. The index layer overrides Pack and Zap to rebuild or empty its
+  // orders once this layer succeeded.
   bool Pack() override;
   // Removes every record and resets the memo file to its header block; the same
   // requirements as Pack. Ends past the end of the (empty) table.
@@ -162,6 +174,10 @@ class DbfArea : public WorkArea {
   File* table_file() { return file_.get(); }
   uint32_t record_count() const { return record_count_; }
   uint32_t current_recno() const { return recno_; }
+  // Makes `bytes` (one record as stored, record-length bytes) the buffered record
+  // `recno` without reading the file: index builds read the table in blocks and
+  // evaluate each record's key on it. The record is cold; the next move reads again.
+  void LoadRecord(uint32_t recno, const char* bytes);
 
   // The memo file and its written flag (data written since the last flush).
   std::unique_ptr<File> memo_file_;
@@ -178,6 +194,9 @@ class DbfArea : public WorkArea {
   bool OpenDataFile(const std::string& name);
   void ResetTableState();
   OpenInfo MemoInfo() const;
+  // Writes out what the buffered file of an exclusive table still holds; a failure
+  // raises the write error.
+  bool WriteCollected();
   // Pack and zap need an exclusive, writable table; raises the error otherwise.
   bool CheckExclusiveWritable();
   // Locks of a shared table.

@@ -172,6 +172,7 @@ KeyTree::Found KeyTree::Search(const uint8_t* bytes, size_t n, bool exact, const
   uint32_t offset = file_->root();
   Step step = Step::kKey;
   for (;;) {
+    page->Prefetch();
     const int slot = LowerBound(page.page(), cmp_, bytes, n, exact);
     if (!Push(offset, slot)) return Found::kFailed;
     const uint32_t child = page->child(slot);

@@ -145,6 +145,11 @@ class PageView {
     std::memcpy(it + 8, key, static_cast<size_t>(key_size_));
   }
   bool is_leaf() const { return child(0) == 0; }
+  // Asks the processor to load the whole page, so that a search of it waits for memory
+  // once rather than at every key it looks at.
+  void Prefetch() const {
+    for (uint32_t i = 0; i < kPageSize; i += 64) __builtin_prefetch(data_ + i);
+  }
   bool full() const { return count() >= max_keys_; }
 
   // Zeroes the page and lays out the offset table of a fresh page.

@@ -1,5 +1,7 @@
 #include "engine/ntx/page_cache.h"
 
+#include <algorithm>
+
 namespace px::ntx {
 
 PageCache::PageCache(File* file) : file_(file) {
@@ -16,16 +18,18 @@ void PageCache::Grow() {
 }
 
 PageCache::Entry* PageCache::Find(uint32_t offset) {
-  auto it = index_.find(offset);
-  return it == index_.end() ? nullptr : it->second;
+  const size_t page = offset / kPageSize;
+  return page < by_page_.size() ? by_page_[page] : nullptr;
 }
 
 void PageCache::Assign(Entry* e, uint32_t offset) {
-  if (e->offset != 0) index_.erase(e->offset);
+  if (e->offset != 0) by_page_[e->offset / kPageSize] = nullptr;
   e->offset = offset;
   e->changed = false;
   if (offset != 0) {
-    index_[offset] = e;
+    const size_t page = offset / kPageSize;
+    if (page >= by_page_.size()) by_page_.resize(std::max(page + 1, by_page_.size() * 2), nullptr);
+    by_page_[page] = e;
   } else {
     empty_.push_back(e);
   }

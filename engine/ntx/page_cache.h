@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/ntx/ntx_format.h"
@@ -81,9 +80,9 @@ class PageCache {
 
   File* file_;
   std::vector<std::unique_ptr<Entry>> entries_;
-  std::unordered_map<uint32_t, Entry*> index_;  // offset -> entry holding it
-  std::vector<Entry*> empty_;                   // entries holding no page
-  size_t hand_ = 0;                             // clock hand for reuse
+  std::vector<Entry*> by_page_;  // page number (offset / 1024) -> entry
+  std::vector<Entry*> empty_;    // entries holding no page
+  size_t hand_ = 0;              // clock hand for reuse
   int keep_limit_ = kInitialEntries;
   int os_error_ = 0;
   uint64_t reads_ = 0;

@@ -157,8 +157,15 @@ bool WorkArea::Sort() {
 bool WorkArea::Trans() {
   return Unsupported("Trans");
 }
-bool WorkArea::TransRecord() {
-  return Unsupported("TransRecord");
+bool WorkArea::TransRecord(const TransInfo& info) {
+  bool deleted = false;
+  if (!Deleted(&deleted) || !info.dest->Append(false)) return false;
+  if (deleted) info.dest->DeleteRecord();
+  for (const TransInfo::Field& f : info.fields) {
+    Value v;
+    if (GetValue(f.source, &v)) info.dest->PutValue(f.dest, v);
+  }
+  return true;
 }
 bool WorkArea::Zap() {
   return Unsupported("Zap");

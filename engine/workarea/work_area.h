@@ -53,6 +53,27 @@ struct OrderCreateInfo {
   std::optional<bool> unique;                  // default: the unique setting
 };
 
+class WorkArea;
+
+// What TransRecord copies: the destination area and, per destination field, the
+// source field whose value it takes (1-based field numbers).
+struct TransInfo {
+  struct Field {
+    uint16_t source = 0;
+    uint16_t dest = 0;
+  };
+  WorkArea* dest = nullptr;
+  std::vector<Field> fields;
+};
+
+// The progress callback of a pack: the block is evaluated without arguments after
+// every `interval` records visited (an interval of 0 or less counts as 1), and once
+// more at the end when records were visited since. No block: no callback.
+struct ProgressHolder {
+  std::shared_ptr<const CodeBlock> block;
+  int64_t interval = 0;
+};
+
 // rawLock actions.
 enum class LockAction : int {
   kFileLock = 1,
@@ -160,7 +181,11 @@ class WorkArea {
   virtual bool PackRecord(uint32_t recno, bool* written);
   virtual bool Sort();
   virtual bool Trans();
-  virtual bool TransRecord();
+  // Appends a record to info.dest (keeping its other locks) and copies the current
+  // record into it: the deletion mark, then each listed field through GetValue and
+  // PutValue. Errors of the puts are raised and the copy goes on; false when the source
+  // record could not be read or the append failed.
+  virtual bool TransRecord(const TransInfo& info);
   virtual bool Zap();
 
   // --- Relations (never used by this system; the slots exist for derived drivers) ---
@@ -237,6 +262,9 @@ class WorkArea {
   bool found() const { return found_; }
   const std::shared_ptr<const CodeBlock>& filter() const { return filter_; }
   uint16_t parent_relations() const { return parent_relations_; }
+  // Set by __DBPACK before it packs.
+  void set_progress(ProgressHolder progress) { progress_ = std::move(progress); }
+  const ProgressHolder& progress() const { return progress_; }
 
  protected:
   // Raises 30 "Operation not supported" for the named slot and returns false.
@@ -260,6 +288,7 @@ class WorkArea {
   uint16_t parent_relations_ = 0;  // relations in which this area is the child
   std::shared_ptr<const CodeBlock> filter_;
   std::string filter_text_;
+  ProgressHolder progress_;
 };
 
 // A table driver: makes work areas of its kind and knows its files.

@@ -4,13 +4,21 @@
 namespace px::pxdb {
 
 std::unique_ptr<Command> MakeAppendCommand();
+std::unique_ptr<Command> MakeAppendFromCommand();
+std::unique_ptr<Command> MakeCheckCommand();
 std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
+std::unique_ptr<Command> MakePackCommand();
+std::unique_ptr<Command> MakeRestructureCommand();
+std::unique_ptr<Command> MakeIndexCommand();
+std::unique_ptr<Command> MakeKeysCommand();
+std::unique_ptr<Command> MakeSeekCommand();
 std::unique_ptr<Command> MakeStructCommand();
+std::unique_ptr<Command> MakeZapCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -24,6 +32,17 @@ const std::vector<CommandInfo>& CommandTable() {
       {"mkupdate", "make an update archive: pxdb mkupdate OUT.zip PASSWORD FILE...",
        MakeMkupdateCommand},
       {"lock", "hold a record lock: pxdb lock FILE RECNO SECONDS (always shared)", MakeLockCommand},
+      {"appendfrom", "append every record of another table by field name: DEST SOURCE",
+       MakeAppendFromCommand},
+      {"pack", "remove the records marked deleted", MakePackCommand},
+      {"zap", "remove every record and empty the memo file", MakeZapCommand},
+      {"restructure", "give a table new fields and keep its records: FILE NAME:TYPE:LEN[:DEC] ...",
+       MakeRestructureCommand},
+      {"index", "build an index file: pxdb index FILE NTX \"EXPR\" [--unique]", MakeIndexCommand},
+      {"keys", "print the keys of an index in key order: RECNO and the key bytes", MakeKeysCommand},
+      {"seek", "seek a value in an index: pxdb seek FILE NTX VALUE [--soft] [--last]",
+       MakeSeekCommand},
+      {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
   };
   return table;
 }

@@ -24,6 +24,8 @@ class EngineSession {
   EngineSession& operator=(const EngineSession&) = delete;
 
   bool failed() const { return !errors_.empty(); }
+  // The errors collected since the last Clear, oldest first.
+  const std::vector<Error>& errors() const { return errors_; }
   // The message text of the first error collected since the last Clear.
   std::string FirstError() const;
   void Clear() { errors_.clear(); }
