@@ -5,6 +5,8 @@
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
 #include "runtime/env.h"
+#include "runtime/error.h"
+#include "runtime/process_state.h"
 
 namespace px {
 
@@ -12,6 +14,21 @@ namespace {
 
 // Attempts to open a table that another workstation holds, one second apart.
 constexpr int kOpenAttempts = 11;
+
+// One DBUSEAREA into the current area. *held_elsewhere tells whether it failed
+// because another open holds the file (sharing violation or access denied); the errors
+// still reach the process handler as usual.
+bool OpenOnce(std::string_view file, std::string_view alias, bool exclusive, bool* held_elsewhere) {
+  const ErrorHandler outer = GetProcessState().handler;
+  ScopedErrorHandler watch([&outer, held_elsewhere](Error& e) {
+    if (e.gen_code == kErrOpen &&
+        (e.os_code == kOsSharingViolation || e.os_code == kOsAccessDenied)) {
+      *held_elsewhere = true;
+    }
+    return outer ? outer(e) : StandardErrorHandler(e);
+  });
+  return DBUSEAREA(false, "", file, alias, !exclusive, false);
+}
 
 }  // namespace
 
@@ -28,11 +45,12 @@ bool OPNDBF(std::string_view file, bool exclusive, std::string_view i1, std::str
   const std::string_view open_alias = alias.has_value() ? std::string_view(*alias) : "";
   bool open = false;
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    open = DBUSEAREA(false, "", file, open_alias, !exclusive, false);
+    bool held_elsewhere = false;
+    open = OpenOnce(file, open_alias, exclusive, &held_elsewhere);
     if (open) break;
     // Only a table held elsewhere is worth waiting for; a missing or damaged file has
-    // been reported to the error handler and fails the same way every time.
-    if (!NETERR()) return false;
+    // been reported to the error handler and would fail the same way every time.
+    if (!NETERR() || !held_elsewhere) return false;
     SleepSeconds(1);
   }
   if (!open) return false;
