@@ -19,6 +19,8 @@ std::unique_ptr<Command> MakeKeysCommand();
 std::unique_ptr<Command> MakeSeekCommand();
 std::unique_ptr<Command> MakeStructCommand();
 std::unique_ptr<Command> MakeZapCommand();
+std::unique_ptr<Command> MakeRebuildCommand();
+std::unique_ptr<Command> MakeOpenCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -43,6 +45,10 @@ const std::vector<CommandInfo>& CommandTable() {
       {"seek", "seek a value in an index: pxdb seek FILE NTX VALUE [--soft] [--last]",
        MakeSeekCommand},
       {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
+      {"rebuild", "rebuild every index named in the catalogue: pxdb rebuild [FOLDER]",
+       MakeRebuildCommand},
+      {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
+       MakeOpenCommand},
   };
   return table;
 }
