@@ -419,6 +419,21 @@ class SampleBuilder {
   }
   // How many rows of a fixed list the installation holds.
   size_t Fixed(size_t n) const { return scale_ == 0 ? std::min<size_t>(n, 5) : n; }
+  // The entry of a fixed list of `size` entries that row i takes: every entry from
+  // scale 1 on, entries spread over the whole list at scale 0.
+  size_t At(size_t i, size_t size) const { return scale_ == 0 ? i * size / Fixed(size) : i; }
+  // An entry of a fixed list that the installation holds.
+  template <typename T>
+  const T& Any(SampleRandom& r, const std::vector<T>& list) const {
+    return list[At(r.Below(static_cast<uint32_t>(Fixed(list.size()))), list.size())];
+  }
+  const Code& AnyCustCat(SampleRandom& r) const {
+    const size_t n = std::size(kCustCats);
+    return kCustCats[At(r.Below(static_cast<uint32_t>(Fixed(n))), n)];
+  }
+  std::string AnySalesCode(SampleRandom& r) const {
+    return SalesCode(r.Below(static_cast<uint32_t>(Fixed(8))));
+  }
   std::string Path(const std::string& file) const { return FileInFolder(folder_, file); }
 
   bool Failed(EngineSession& session, const std::string& what, std::string* error) {
@@ -535,8 +550,8 @@ class SampleBuilder {
   static size_t BlankAt(size_t rows) { return std::min<size_t>(2, rows); }
 
   // A look-up table of codes and descriptions, with one blank-code row.
-  void FillCodes(TableWriter& w, const Code* codes, size_t n) {
-    n = Fixed(n);
+  void FillCodes(TableWriter& w, const Code* codes, size_t n_all) {
+    const size_t n = Fixed(n_all);
     for (size_t i = 0; i <= n; ++i) {
       if (i == BlankAt(n)) {
         w.Append();
@@ -544,8 +559,8 @@ class SampleBuilder {
       }
       if (i == n) break;
       w.Append();
-      w.Text("CODE", codes[i].code);
-      w.Text("DESC", codes[i].desc);
+      w.Text("CODE", codes[At(i, n_all)].code);
+      w.Text("DESC", codes[At(i, n_all)].desc);
     }
   }
 
@@ -568,7 +583,7 @@ class SampleBuilder {
       if (r.Chance(300)) name += " Pty Ltd";
       const std::string code = Letters(surname, 3) + Zero(i + 1, 5);
       customer_codes_.push_back(code);
-      const Suburb& sub = suburbs_[r.Below(static_cast<uint32_t>(suburbs_.size()))];
+      const Suburb& sub = Any(r, suburbs_);
       w.Append();
       w.Text("CODE", code);
       w.Text("NAME", name);
@@ -579,8 +594,8 @@ class SampleBuilder {
       w.Text("PCODE", Zero(static_cast<uint64_t>(sub.postcode), 4));
       w.Text("PHONE", Phone(r));
       if (r.Chance(300)) w.Text("FAX", Phone(r));
-      w.Text("CATEGORY", r.Pick(kCustCats).code);
-      w.Text("SALESID", SalesCode(r.Below(8)));
+      w.Text("CATEGORY", AnyCustCat(r).code);
+      w.Text("SALESID", AnySalesCode(r));
       w.Money("DISCOUNT", 250 * r.Between(0, 4));
       w.Money("CREDIT", 100000 * r.Between(0, 50));
       w.Date("OPENED", Ymd(2005, 1, 1) + static_cast<int32_t>(r.Below(6500)));
@@ -602,10 +617,10 @@ class SampleBuilder {
     SampleRandom r(ItemSeed(kLineStream, qno));
     std::vector<QuoteLine> lines(r.Between(1, 9));
     for (QuoteLine& l : lines) {
-      l.assembly = &assemblies_[r.Below(static_cast<uint32_t>(assemblies_.size()))];
+      l.assembly = &Any(r, assemblies_);
       l.location = r.Pick(kLocations);
-      l.alum = &alum_[r.Below(static_cast<uint32_t>(alum_.size()))];
-      l.glass = &glass_[r.Below(static_cast<uint32_t>(glass_.size()))];
+      l.alum = &Any(r, alum_);
+      l.glass = &Any(r, glass_);
       l.width = std::max(300, l.assembly->width + 10 * r.Between(-30, 30));
       l.height = std::max(300, l.assembly->height + 10 * r.Between(-20, 20));
       l.qty = r.Chance(800) ? 1 : r.Between(2, 6);
@@ -641,7 +656,7 @@ class SampleBuilder {
       w.Number("QNO", qno);
       w.Text("CUSTCODE", CustomerOf(r));
       w.Date("DATE", day);
-      w.Text("SALESID", SalesCode(r.Below(8)));
+      w.Text("SALESID", AnySalesCode(r));
       w.Text("DESC", r.Pick(kQuoteTexts));
       w.Text("STATUS", std::string(1, status));
       w.Money("TOTAL", total);
@@ -661,12 +676,12 @@ class SampleBuilder {
       SampleRandom r(ItemSeed(kAltStream, qno));
       const int alternatives = r.Chance(500) ? 2 : 1;
       for (int a = 1; a <= alternatives; ++a) {
-        const AlumType& alum = alum_[r.Below(static_cast<uint32_t>(alum_.size()))];
+        const AlumType& alum = Any(r, alum_);
         w.Append();
         w.Number("QNO", qno);
         w.Number("ALT", a);
         w.Text("ALUMTYPE", alum.code);
-        w.Text("GLASTYPE", glass_[r.Below(static_cast<uint32_t>(glass_.size()))].code);
+        w.Text("GLASTYPE", Any(r, glass_).code);
         w.Text("REVEALTYPE", r.Pick(reveals));
         w.Text("FS", r.Pick(fly));
         w.Text("SS", r.Pick(security));
@@ -726,12 +741,13 @@ class SampleBuilder {
         w.Text("DESC", "New assembly");
       }
       if (i == n) break;
-      const Assembly& a = assemblies_[i];
+      const Assembly& a = assemblies_[At(i, assemblies_.size())];
       w.Append();
       w.Text("SHORTCUT", a.shortcut);
       w.Text("DESC", a.desc);
       w.Text("CATEGORY", a.category);
-      for (const AlumType& t : alum_) {
+      for (size_t t_i = 0; t_i < Fixed(alum_.size()); ++t_i) {
+        const AlumType& t = alum_[At(t_i, alum_.size())];
         if (t.series->category == std::string_view(a.category)) {
           w.Text("ALUMTYPE", t.code);
           break;
@@ -764,7 +780,7 @@ class SampleBuilder {
         w.Text("CATEGORY", "FLT");
       }
       if (i == n) break;
-      const GlassType& g = glass_[i];
+      const GlassType& g = glass_[At(i, glass_.size())];
       w.Append();
       w.Text("CODE", g.code);
       w.Text("DESC", g.desc);
@@ -785,8 +801,9 @@ class SampleBuilder {
       if (i == BlankAt(n)) w.Append();
       if (i == n) break;
       w.Append();
-      w.Text("CODE", kCustCats[i].code);
-      w.Text("DESC", kCustCats[i].desc);
+      const Code& c = kCustCats[At(i, std::size(kCustCats))];
+      w.Text("CODE", c.code);
+      w.Text("DESC", c.desc);
       w.Money("DISCOUNT", static_cast<int64_t>(i % 4) * 250);
     }
   }
@@ -799,7 +816,7 @@ class SampleBuilder {
         w.Text("DESC", "Special order");
       }
       if (i == n) break;
-      const AlumType& a = alum_[i];
+      const AlumType& a = alum_[At(i, alum_.size())];
       const std::string_view cat = a.series->category;
       w.Append();
       w.Text("CODE", a.code);
@@ -933,10 +950,11 @@ class SampleBuilder {
   void FillSuburbs(TableWriter& w) {
     const size_t n = Fixed(suburbs_.size());
     for (size_t i = 0; i < n; ++i) {
+      const Suburb& s = suburbs_[At(i, suburbs_.size())];
       w.Append();
-      w.Text("SUBURB", Upper(suburbs_[i].name));
-      w.Text("STATE", suburbs_[i].state);
-      w.Text("PCODE", Zero(static_cast<uint64_t>(suburbs_[i].postcode), 4));
+      w.Text("SUBURB", Upper(s.name));
+      w.Text("STATE", s.state);
+      w.Text("PCODE", Zero(static_cast<uint64_t>(s.postcode), 4));
       w.Number("ZONE", static_cast<int64_t>(i % 6 + 1));
     }
   }
