@@ -13,6 +13,10 @@
 
 namespace px {
 
+// At most this many indexes are opened with a table; further catalogue records of its
+// alias are ignored.
+inline constexpr int kMaxAliasIndexes = 7;
+
 // The text without any blanks. *position (when given and 0) becomes the length of the
 // text before its first blank, or 8 when the text has no blank.
 std::string STRIPSPACE(std::string_view text, int* position = nullptr);
@@ -31,6 +35,9 @@ bool OPNDBF(std::string_view file, bool exclusive, std::string_view i1 = {},
             std::string_view i2 = {}, std::string_view i3 = {}, std::string_view i4 = {},
             std::string_view i5 = {}, std::optional<std::string> alias = std::nullopt,
             std::string_view i6 = {}, std::string_view i7 = {});
+
+// The name of the memory variable of index slot 1..7 ("IND1".."IND7").
+std::string IndexVariable(int slot);
 
 // Fills IND1..IND7 from the catalogue records of an alias (the catalogue positioned on
 // its first record); false at the first index file that does not exist.

@@ -15,8 +15,7 @@ class TDialog;
 // ignored. Progress texts are assigned to *message and shown by refreshing `control`
 // (the update driver passes its index rebuild window's field); window and control may
 // be null, and so may message.
-void INIT_IDX(bool ignored, bool zap, TDialog* window, std::string* message,
-              TControl* control);
+void INIT_IDX(bool ignored, bool zap, TDialog* window, std::string* message, TControl* control);
 
 }  // namespace px
 
