@@ -279,6 +279,32 @@ TEST_F(PxdbSampleTest, CheckFindsAnIndexWhoseKeyIsNotTheCatalogues) {
       << r.out;
 }
 
+// A catalogue PATH is relative to the installation folder and ends with a backslash.
+TEST_F(PxdbSampleTest, CheckFindsTablesInTheirCataloguePath) {
+  Generate(0);
+  auto set_path = [&](const std::string& path) {
+    ASSERT_TRUE(DBUSEAREA(true, "", Inst("indexdef.dbf"), "INDEXDEF", false, false));
+    for (DBGOTOP(); !EOF_(); DBSKIP()) {
+      if (FIELDGET(FIELDPOS("DB_ALIAS")).str().rfind("STAFF ", 0) == 0) {
+        FIELDPUT(FIELDPOS("PATH"), Value::String(path));
+      }
+    }
+    DBCLOSEAREA();
+  };
+  set_path("data\\");
+  std::filesystem::create_directory(Inst("data"));
+  for (const char* f : {"staff.dbf", "staffcod.ntx", "staffnam.ntx"}) {
+    std::filesystem::rename(Inst(f), Inst(std::string("data/") + f));
+  }
+  Result r = Pxdb({"check", "--catalogue", "inst"});
+  EXPECT_EQ(r.code, 0) << r.out;
+
+  set_path("elsewhere\\");
+  r = Pxdb({"check", "--catalogue", "inst"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(HasLine(r.out, "staff: the table inst/elsewhere/staff.dbf is missing")) << r.out;
+}
+
 TEST_F(PxdbSampleTest, RefusesBadArgumentsAndNeverOverwritesTables) {
   Generate(0);
   const std::string before = ReadFileBytes(Inst("customer.dbf"));
