@@ -14,6 +14,7 @@ std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakePackCommand();
 std::unique_ptr<Command> MakeRestructureCommand();
+std::unique_ptr<Command> MakeSampleCommand();
 std::unique_ptr<Command> MakeIndexCommand();
 std::unique_ptr<Command> MakeKeysCommand();
 std::unique_ptr<Command> MakeSeekCommand();
@@ -49,6 +50,7 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
        MakeOpenCommand},
+      {"sample", "write a sample installation: pxdb sample FOLDER [--scale N]", MakeSampleCommand},
   };
   return table;
 }
