@@ -10,6 +10,7 @@
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
 #include "runtime/directory.h"
+#include "runtime/env.h"
 #include "runtime/memvars.h"
 #include "runtime/settings.h"
 #include "ui/font.h"
@@ -80,9 +81,14 @@ void MAIN() {
                                                   .minimize_box = true,
                                                   .maximize_box = true});
   GetMemVars().Set("OWND", Value::MakeObject(window));
+  // An update that stopped part-way may leave the process in the update folder or the
+  // temp folder; the main application is started from the installation folder, where
+  // the installer was started, so that it is found and finds its data.
+  const std::string start_folder = GetEnv()->CurrentDir();
   TWindowActivateArgs activate;
-  activate.on_init = [](TWindow& w) {
+  activate.on_init = [start_folder](TWindow& w) {
     UPDATE();
+    GetEnv()->ChangeDir(start_folder);
     WINEXEC("PX", kShowNormal);
     w.End();
   };

@@ -9,8 +9,8 @@ namespace px {
 // engine settings, finishes the file renames an interrupted update left pending,
 // repairs the catalogue's obsolete "..\PXC\" paths, creates the font and the main
 // window and runs it. Once the window is up, it runs UPDATE, then starts the main
-// application "PX" (whatever UPDATE did; a launch failure is ignored) and ends the
-// window, which ends the program.
+// application "PX" from the folder it was started in (whatever UPDATE did; a launch
+// failure is ignored) and ends the window, which ends the program.
 //
 // The debug trace (LDEBUG) is off unless the environment variable PX_UPDATE_DEBUG is
 // "1".

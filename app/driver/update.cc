@@ -19,6 +19,12 @@
 
 namespace px {
 
+namespace {
+
+constexpr size_t kLongestPath = 4096;
+
+}  // namespace
+
 DriveAndFolder SplitDialogPath(std::string_view value) {
   std::string v = AllTrim(value);
   if (!v.empty() && v[0] == '/') v = HostToDos(v);
@@ -39,6 +45,10 @@ void UPDATE() {
   }
   bool confirmed = false;
   std::string source = "D:\\" + std::string(30, ' ');
+  // An edit field takes no more characters than its value holds when it is made: the
+  // source is given room for a folder path of any length the host allows, not only
+  // the 33 characters of its initial value. The blanks are trimmed when it is split.
+  source.resize(kLongestPath, ' ');
   std::string target = PadRight("\\PX", 30);
 
   RecoveryPoint([&] {

@@ -6,6 +6,7 @@
 #include "app/driver/catalogue_reset.h"
 #include "app/driver/path_vars.h"
 #include "app/driver/progress.h"
+#include "engine/workarea/registry.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 
@@ -33,6 +34,7 @@ class CatalogueResetTest : public test::DriverTest {
     paths_.Publish(vars_);
   }
   std::vector<std::string> Paths() {
+    DBCLOSEALL();  // the reset leaves both catalogues open for phase 14 to close
     std::vector<std::string> out;
     for (const Row& r : test::ReadTable(Inst("indexdef")).rows) out.push_back(Text(r.at("PATH")));
     return out;

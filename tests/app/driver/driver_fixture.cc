@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "archive/update_archive.h"
@@ -231,7 +232,10 @@ void DriverTest::AddTable(const std::string& alias, const std::vector<FieldSpec>
   if (entries.empty()) entries.push_back({"", ""});
   for (const IndexSpec& index : entries) {
     ASSERT_TRUE(DBAPPEND());
-    FIELDPUT(FIELDPOS("DB_ALIAS"), Value::String(alias));
+    // The catalogue holds its aliases in upper case, as OPNALIAS looks them up.
+    std::string upper = alias;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    FIELDPUT(FIELDPOS("DB_ALIAS"), Value::String(upper));
     FIELDPUT(FIELDPOS("DB_NAME"), Value::String(alias));
     FIELDPUT(FIELDPOS("IN_NAME"), Value::String(index.name));
     FIELDPUT(FIELDPOS("IN_STR"), Value::String(index.key));
