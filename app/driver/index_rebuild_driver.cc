@@ -64,7 +64,6 @@ void RebuildIndexesAndRepair(UpdateRun& run) {
   CallStep step("REBUILD");
   run.progress.Show("Rebuilding Index Files. Please Wait...");
   run.index_window = OpenIndexRebuildWindow(run.progress);
-  SnapshotDialog(*run.index_window, "index_rebuild_window");
   // Without a catalogue (the installation had none and the update shipped none) there
   // is nothing to rebuild from.
   if (CatalogueHere()) {
@@ -74,6 +73,9 @@ void RebuildIndexesAndRepair(UpdateRun& run) {
   }
   SYSREFRESH();
   CURSORWAIT();
+  // The picture is taken once the window has been on the screen for the whole rebuild:
+  // a window shown a moment ago may not have been drawn yet.
+  SnapshotDialog(*run.index_window, "index_rebuild_window");
   CHKBLANK();
   CLEANUP(run.index_window.get(), &run.progress.text, run.progress.field.get());
   SETUP();
