@@ -36,6 +36,7 @@
 #include "archive/update_archive.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
+#include "engine/workarea/file_ops.h"
 #include "engine/workarea/registry.h"
 #include "engine/workarea/structure.h"
 #include "runtime/directory.h"

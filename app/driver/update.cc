@@ -37,10 +37,11 @@ DriveAndFolder SplitDialogPath(std::string_view value) {
 
 void UPDATE() {
   CallStep step("UPDATE");
-  // The per-table working variables of the migration live as long as UPDATE.
+  // The per-table working variables of the migration live as long as UPDATE (the memo
+  // file names too, so that none outlives it).
   ScopedMemVars vars;
-  for (const char* name :
-       {"TDB_NAME", "TDB_PATH", "TDB_FILE", "TDB_FILE1", "TDB_NEW", "TDB_NEW1"}) {
+  for (const char* name : {"TDB_NAME", "TDB_PATH", "TDB_FILE", "TDB_FILE1", "TDB_FILE2", "TDB_NEW",
+                           "TDB_NEW1", "TDB_NEW2"}) {
     vars.Create(name, Value::String(""));
   }
   bool confirmed = false;
