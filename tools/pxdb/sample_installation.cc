@@ -329,16 +329,21 @@ int32_t Ymd(int y, int m, int d) {
   return DateFromYmd(y, m, d);
 }
 
-// Writes the records of one table, open exclusively in the current area.
+// Writes the records of one table, open exclusively in the current area. Once the
+// engine has raised an error (a full disk) it writes nothing more, so that a failing
+// table costs one error and not one per field.
 class TableWriter {
  public:
-  explicit TableWriter(const SampleTable& table) : table_(table) {}
+  TableWriter(const SampleTable& table, const EngineSession& session)
+      : table_(table), session_(session) {}
 
   void Append() {
+    if (session_.failed()) return;
     DBAPPEND();
     ++records_;
   }
   void Delete() {
+    if (session_.failed()) return;
     DBDELETE();
     ++deleted_;
   }
@@ -359,6 +364,7 @@ class TableWriter {
 
  private:
   void Put(std::string_view field, const Value& value) {
+    if (session_.failed()) return;
     for (size_t i = 0; i < table_.fields.size(); ++i) {
       if (table_.fields[i].name == field) {
         FIELDPUT(static_cast<int>(i + 1), value);
@@ -369,6 +375,7 @@ class TableWriter {
   }
 
   const SampleTable& table_;
+  const EngineSession& session_;
   uint32_t records_ = 0;
   uint32_t deleted_ = 0;
   std::string unknown_field_;
@@ -464,7 +471,7 @@ class SampleBuilder {
     session.Clear();
     const std::string path = Path(table.file + ".dbf");
     if (!CreateAndOpen(table, session, error)) return false;
-    TableWriter w(table);
+    TableWriter w(table, session);
     Fill(table.alias, w);
     DBCLOSEAREA();
     if (Failed(session, path, error)) return false;
@@ -501,7 +508,7 @@ class SampleBuilder {
         "indexdef", "indexdef", CatalogueFields(), {{"indexdef", kCatalogueKey}}};
     const std::string path = Path("indexdef.dbf");
     if (!CreateAndOpen(catalogue, session, error)) return false;
-    TableWriter w(catalogue);
+    TableWriter w(catalogue, session);
     for (const SampleTable& table : SampleTables()) {
       std::vector<SampleIndex> rows = table.indexes;
       if (rows.empty()) rows.push_back({"", ""});
