@@ -6,8 +6,9 @@
 //     left out, as INIT_IDX leaves them out), open the table exclusively, create the
 //     index from its compiled key, close the table;
 //   - BM_InitIdx: INIT_IDX(false, false) in the installation folder, timed per catalogue
-//     record through its progress texts (each "Indexing ALIAS To INDEX" text starts the
-//     record's open, pack and index build; the next text ends it).
+//     record through its progress texts: a record's time runs from its "Indexing ALIAS
+//     To INDEX" text to the next text, so it holds its pack and index build, its close
+//     and the next record's catalogue look-up and open.
 //
 // After the runs the program prints each table's seconds in both, its share of the
 // INIT_IDX time and the ratio; the target is INIT_IDX within 20% of the single builds.

@@ -11,7 +11,9 @@
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
+#include "runtime/env.h"
 #include "runtime/error.h"
+#include "tests/engine/faulty_env.h"
 #include "tests/test_util.h"
 #include "tools/pxdb/pxdb.h"
 #include "tools/pxdb/sample_installation.h"
@@ -322,6 +324,18 @@ TEST_F(PxdbSampleTest, RefusesBadArgumentsAndNeverOverwritesTables) {
 
   EXPECT_NE(Pxdb({"check"}).code, 0);
   EXPECT_NE(Pxdb({"check", "--catalogue", "inst", "t", "n"}).code, 0);
+}
+
+// A disk that fills up stops the generator at the first table, with its file named.
+TEST_F(PxdbSampleTest, AFullDiskStopsTheGeneratorWithTheFileNamed) {
+  test::FaultyEnv faulty;
+  faulty.faults.short_writes = true;
+  ScopedEnv env(&faulty);
+  pxdb::SampleResult result;
+  std::string error;
+  EXPECT_FALSE(pxdb::MakeSampleInstallation("inst", 1, &result, &error));
+  EXPECT_TRUE(HasLine(error, "customer.dbf")) << error;
+  EXPECT_TRUE(result.tables.empty());
 }
 
 }  // namespace

@@ -11,281 +11,19 @@
 #include "runtime/date.h"
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
+#include "tools/pxdb/sample_lists.h"
 #include "tools/pxdb/sample_random.h"
 #include "tools/pxdb/table_access.h"
 
 namespace px::pxdb {
 namespace {
 
+using namespace sample;  // the fixed lists and their entry types
+
 constexpr uint64_t kSeed = 0x50415256455831ULL;
 // Streams of per-item seeds.
 constexpr uint64_t kLineStream = 1;
 constexpr uint64_t kAltStream = 2;
-
-// --- Word lists ---
-
-const char* const kSurnames[] = {
-    "Smith",  "Jones",    "Williams", "Brown",    "Wilson",       "Taylor",  "Johnson", "White",
-    "Martin", "Anderson", "Thompson", "Nguyen",   "Thomas",       "Walker",  "Harris",  "Lee",
-    "Ryan",   "Robinson", "Kelly",    "King",     "Davis",        "Wright",  "Evans",   "Roberts",
-    "Green",  "Hall",     "Wood",     "Jackson",  "Clarke",       "Patel",   "Khan",    "Lewis",
-    "James",  "Phillips", "Mitchell", "Campbell", "Murphy",       "O'Brien", "Scott",   "Young",
-    "Baker",  "Turner",   "Hughes",   "Edwards",  "Collins",      "Stewart", "Morris",  "Murray",
-    "Cooper", "Ward",     "Russo",    "Costa",    "Papadopoulos", "Tran",    "Chen",    "Singh"};
-const char* const kFirstNames[] = {
-    "John",  "Peter",  "Mary",   "Susan", "David",   "Michael", "Karen",  "Robert",
-    "Linda", "Mark",   "Paul",   "Jenny", "Andrew",  "Helen",   "Steven", "Anne",
-    "Chris", "Lisa",   "Tony",   "Kate",  "Greg",    "Sandra",  "Wayne",  "Julie",
-    "Ross",  "Brenda", "Daniel", "Emma",  "Stavros", "Mei",     "Raj",    "Fiona"};
-const char* const kTrades[] = {
-    "Constructions",   "Building Co", "Homes",       "Developments", "Renovations",
-    "Glass & Glazing", "Joinery",     "Carpentry",   "Builders",     "Property Group",
-    "Windows & Doors", "Shopfitters", "Maintenance", "Projects",     "Home Improvements"};
-const char* const kStreets[] = {
-    "High St",    "Main Rd",      "Station St",   "Church St",     "Park Ave",    "Victoria Rd",
-    "King St",    "George St",    "Queen St",     "Bridge Rd",     "Railway Pde", "Beach Rd",
-    "Ocean St",   "Hill St",      "Forest Rd",    "Pacific Hwy",   "Albert St",   "Elizabeth St",
-    "Wattle Ave", "Banksia Cres", "Gum Tree Way", "Industrial Dr", "Factory Ln",  "Mill Rd"};
-const char* const kSuburbRoots[] = {"Spring", "Oak",    "Ash",  "Elm",   "Bay",   "Rose",  "Green",
-                                    "Fair",   "Wood",   "Lake", "River", "Hill",  "Stone", "Brook",
-                                    "Kings",  "Queens", "Bell", "Black", "White", "Red"};
-const char* const kSuburbEnds[] = {"field", "wood", "vale", "dale",  "ton",  "view",
-                                   "hurst", "bank", "mead", "ridge", "side", "haven"};
-struct State {
-  const char* code;
-  int first_postcode;
-  int postcodes;
-};
-const State kStates[] = {{"NSW", 2000, 599}, {"VIC", 3000, 999}, {"QLD", 4000, 999},
-                         {"SA", 5000, 799},  {"WA", 6000, 799},  {"TAS", 7000, 299},
-                         {"ACT", 2600, 20},  {"NT", 800, 99}};
-const char* const kLocations[] = {"KITCHEN", "BED 1",  "BED 2",   "BED 3",   "LOUNGE",
-                                  "DINING",  "BATH",   "ENSUITE", "LAUNDRY", "FAMILY",
-                                  "ENTRY",   "GARAGE", "STUDY",   "RUMPUS",  "ALFRESCO"};
-const char* const kQuoteTexts[] = {"Kitchen window replacement",
-                                   "Sliding door to rear deck",
-                                   "Shower screen - semi frameless",
-                                   "Wardrobe doors, mirror panels",
-                                   "Security screens throughout",
-                                   "Shopfront and entry doors",
-                                   "Bathroom renovation",
-                                   "New home - full window set",
-                                   "Extension windows",
-                                   "Balustrade glass",
-                                   "Fly screens to all windows",
-                                   "Re-glaze broken panes",
-                                   "Office partition glazing",
-                                   "Bifold doors to alfresco",
-                                   "Double glazing upgrade"};
-const char* const kNotePhrases[] = {
-    "Prefers contact by phone after 4pm.",   "Site access via rear lane.",
-    "Builder requires quotes in duplicate.", "Account on hold pending payment.",
-    "Deliver to site, not office.",          "Measure on site before ordering.",
-    "Customer supplied own glass.",          "Check colour match with existing frames.",
-    "Second storey - scaffold needed.",      "Strata approval required before install.",
-    "Referred by a previous customer.",      "Quote valid 30 days; price rise expected."};
-const char* const kSubjects[] = {"Follow up quote",     "Site measure booked", "Price query",
-                                 "Complaint - draught", "Payment received",    "Install date set",
-                                 "Sent brochure",       "Service call",        "Warranty claim",
-                                 "Left message"};
-const char* const kPositions[] = {"Estimator", "Sales",   "Installer", "Manager",
-                                  "Office",    "Glazier", "Fabricator"};
-
-struct Code {
-  const char* code;
-  const char* desc;
-};
-const Code kCustCats[] = {{"BLDR", "Builders"},   {"RETL", "Retail"},     {"TRAD", "Trade"},
-                          {"GOVT", "Government"}, {"COMM", "Commercial"}, {"INST", "Installers"},
-                          {"GLAZ", "Glaziers"},   {"ARCH", "Architects"}, {"DEVL", "Developers"},
-                          {"CASH", "Cash sales"}};
-const Code kGlassCats[] = {
-    {"FLT", "Float glass"},         {"LAM", "Laminated"}, {"TOU", "Toughened"},
-    {"OBS", "Obscure / patterned"}, {"TIN", "Tinted"},    {"LOE", "Low-E"},
-    {"IGU", "Double glazed units"}, {"MIR", "Mirror"},    {"WIR", "Wired"}};
-const Code kAlumCats[] = {{"RES", "Residential windows"}, {"DOOR", "Doors"},
-                          {"COMM", "Commercial"},         {"SHWR", "Shower screens"},
-                          {"WARD", "Wardrobes"},          {"SCRN", "Fly screens"},
-                          {"SECU", "Security"},           {"KITS", "Kits"}};
-struct Series {
-  const char* code;
-  const char* category;
-  const char* desc;
-};
-const Series kSeries[] = {
-    {"R50", "RES", "50mm residential"},   {"R75", "RES", "75mm residential"},
-    {"R100", "RES", "100mm residential"}, {"D110", "DOOR", "110mm door"},
-    {"D150", "DOOR", "150mm door"},       {"C100", "COMM", "100mm commercial"},
-    {"C150", "COMM", "150mm commercial"}, {"SH10", "SHWR", "Shower frame"},
-    {"WD20", "WARD", "Wardrobe track"},   {"SC10", "SCRN", "Screen frame"},
-    {"SE30", "SECU", "Security frame"},   {"K10", "KITS", "Kit section"}};
-struct Colour {
-  const char* code;
-  const char* name;
-  bool special;
-};
-const Colour kAlumColours[] = {{"WH", "White", false},       {"BK", "Black", false},
-                               {"PR", "Primrose", false},    {"SV", "Silver anod", false},
-                               {"BZ", "Bronze anod", false}, {"CR", "Cream", true},
-                               {"CH", "Charcoal", true},     {"WG", "Woodgrain", true}};
-const char* const kPaintColours[] = {"PEARL",  "SATINBLACK", "PRIMROSE",  "CREAM",     "BRONZE",
-                                     "SILVER", "CHARCOAL",   "STORMGREY", "WOODGRAIN", "BEIGE",
-                                     "IVORY",  "BUSHLAND",   "SANDSTONE", "OLIVE",     "NAVY",
-                                     "RUBY",   "SLATE",      "PEWTER",    "COPPER",    "CHAMPAGNE",
-                                     "STONE",  "PAPERBARK",  "MIST",      "DUNE"};
-const char* const kTradeSupplies[] = {"Aluminium", "Glass", "Hardware",       "Extrusions",
-                                      "Fasteners", "Seals", "Powder Coating", "Timber"};
-
-struct GlassType {
-  std::string code;
-  std::string desc;
-  const char* category;
-  int thick_hundredths;
-  int price_cents;
-  bool safety;
-};
-
-std::vector<GlassType> GlassTypes() {
-  std::vector<GlassType> g;
-  for (int t : {3, 4, 5, 6, 8, 10}) {
-    g.push_back({"F" + std::to_string(t) + "CL", std::to_string(t) + "mm clear float", "FLT",
-                 t * 100, 2800 + t * 900, false});
-  }
-  const std::pair<const char*, const char*> lam_tints[] = {
-      {"CL", "clear"}, {"GY", "grey"}, {"TR", "translucent"}};
-  for (int t : {638, 838, 1038, 1238}) {
-    for (const auto& [code, name] : lam_tints) {
-      const std::string mm = std::to_string(t / 100) + "." + std::to_string(t % 100);
-      g.push_back({"L" + std::to_string(t) + code, mm + "mm laminated " + name, "LAM", t,
-                   6500 + t * 9, true});
-    }
-  }
-  for (int t : {4, 5, 6, 8, 10, 12}) {
-    g.push_back({"T" + std::to_string(t) + "CL", std::to_string(t) + "mm toughened clear", "TOU",
-                 t * 100, 7000 + t * 1100, true});
-  }
-  const std::pair<const char*, const char*> patterns[] = {
-      {"REED", "reeded"}, {"FROS", "frosted"}, {"SAT", "satin"}, {"CATH", "cathedral"}};
-  for (const auto& [code, name] : patterns) {
-    g.push_back(
-        {std::string("O4") + code, std::string("4mm obscure ") + name, "OBS", 400, 4600, false});
-  }
-  const std::pair<const char*, const char*> tints[] = {
-      {"GY", "grey"}, {"BZ", "bronze"}, {"GN", "green"}};
-  for (int t : {4, 5, 6}) {
-    for (const auto& [code, name] : tints) {
-      g.push_back({"N" + std::to_string(t) + code, std::to_string(t) + "mm tinted " + name, "TIN",
-                   t * 100, 4200 + t * 800, false});
-    }
-  }
-  g.push_back({"E638CL", "6.38mm low-e laminated", "LOE", 638, 14500, true});
-  g.push_back({"E6CL", "6mm low-e toughened", "LOE", 600, 13200, true});
-  g.push_back({"I4124", "Double glazed 4/12/4", "IGU", 2000, 16800, false});
-  g.push_back({"I6126", "Double glazed 6/12/6", "IGU", 2400, 19900, false});
-  g.push_back({"I6166", "Double glazed 6/16/6", "IGU", 2800, 21400, false});
-  g.push_back({"M4", "4mm mirror", "MIR", 400, 5200, false});
-  g.push_back({"M6", "6mm mirror safety backed", "MIR", 600, 7900, true});
-  g.push_back({"W6CL", "6mm wired clear", "WIR", 600, 8800, true});
-  return g;
-}
-
-struct AlumType {
-  std::string code;
-  std::string desc;
-  const Series* series;
-  const Colour* colour;
-  int price_cents;
-};
-
-std::vector<AlumType> AlumTypes() {
-  std::vector<AlumType> a;
-  int n = 0;
-  for (const Series& s : kSeries) {
-    for (const Colour& c : kAlumColours) {
-      a.push_back({std::string(s.code) + c.code, std::string(s.desc) + " " + c.name, &s, &c,
-                   1450 + (n % 17) * 135 + (c.special ? 420 : 0)});
-      ++n;
-    }
-  }
-  return a;
-}
-
-struct Assembly {
-  std::string shortcut;
-  std::string desc;
-  const char* category;
-  const char* glass;
-  int width;
-  int height;
-  int panels;
-};
-
-std::vector<Assembly> Assemblies() {
-  struct Kind {
-    const char* code;
-    const char* name;
-    const char* category;
-    const char* glass;
-    std::vector<int> widths;
-    std::vector<int> heights;
-    int panels;
-  };
-  const Kind kinds[] = {
-      {"SW",
-       "Sliding window",
-       "RES",
-       "F4CL",
-       {600, 900, 1200, 1500, 1800, 2400},
-       {600, 900, 1200, 1500},
-       2},
-      {"AW", "Awning window", "RES", "F4CL", {600, 900, 1200, 1500}, {600, 900, 1200}, 1},
-      {"DH", "Double hung window", "RES", "F5CL", {600, 900, 1200}, {1200, 1500, 1800}, 2},
-      {"FX", "Fixed light", "RES", "F6CL", {600, 1200, 1800, 2400}, {600, 1200, 2100}, 1},
-      {"SD", "Sliding door", "DOOR", "T6CL", {1800, 2100, 2400, 3000}, {2100, 2400}, 2},
-      {"HD", "Hinged door", "DOOR", "T6CL", {900, 1200, 1800}, {2100, 2400}, 1},
-      {"BF", "Bifold door", "DOOR", "T6CL", {2400, 3000, 3600, 4800}, {2100, 2400}, 4},
-      {"SS", "Shower screen", "SHWR", "T6CL", {900, 1000, 1200, 1500}, {1800, 2000}, 2},
-      {"WR", "Wardrobe doors", "WARD", "M4", {1200, 1500, 1800, 2400}, {2100, 2400}, 2},
-      {"FS", "Fly screen", "SCRN", "", {600, 900, 1200, 1800}, {600, 900, 1200}, 1},
-      {"SC", "Security screen", "SECU", "", {900, 1200}, {2100}, 1},
-      {"SF", "Shopfront", "COMM", "T10CL", {3000, 4800, 6000}, {2700, 3000}, 3},
-  };
-  std::vector<Assembly> a;
-  for (const Kind& k : kinds) {
-    for (int w : k.widths) {
-      for (int h : k.heights) {
-        const int ww = std::min(w / 100, 99), hh = std::min(h / 100, 99);
-        std::string sc = std::string(k.code) + (ww < 10 ? "0" : "") + std::to_string(ww) +
-                         (hh < 10 ? "0" : "") + std::to_string(hh);
-        a.push_back({sc, std::string(k.name) + " " + std::to_string(w) + " x " + std::to_string(h),
-                     k.category, k.glass, w, h, k.panels});
-      }
-    }
-  }
-  return a;
-}
-
-struct Suburb {
-  std::string name;
-  const char* state;
-  int postcode;
-};
-
-std::vector<Suburb> Suburbs() {
-  std::vector<Suburb> s;
-  int i = 0;
-  for (const char* end : kSuburbEnds) {
-    for (const char* root : kSuburbRoots) {
-      const State& st = kStates[(i * 7 + 3) % 8];
-      std::string name = std::string(root) + end;
-      if (i % 5 == 2) name = "North " + name;
-      if (i % 11 == 4) name = "Mount " + name;
-      s.push_back({name, st.code, st.first_postcode + (i * 37) % st.postcodes});
-      ++i;
-    }
-  }
-  return s;
-}
 
 std::string Zero(uint64_t n, int width) {
   std::string s = std::to_string(n);
@@ -329,16 +67,21 @@ int32_t Ymd(int y, int m, int d) {
   return DateFromYmd(y, m, d);
 }
 
-// Writes the records of one table, open exclusively in the current area.
+// Writes the records of one table, open exclusively in the current area. Once the
+// engine has raised an error (a full disk) it writes nothing more, so that a failing
+// table costs one error and not one per field.
 class TableWriter {
  public:
-  explicit TableWriter(const SampleTable& table) : table_(table) {}
+  TableWriter(const SampleTable& table, const EngineSession& session)
+      : table_(table), session_(session) {}
 
   void Append() {
+    if (session_.failed()) return;
     DBAPPEND();
     ++records_;
   }
   void Delete() {
+    if (session_.failed()) return;
     DBDELETE();
     ++deleted_;
   }
@@ -359,6 +102,7 @@ class TableWriter {
 
  private:
   void Put(std::string_view field, const Value& value) {
+    if (session_.failed()) return;
     for (size_t i = 0; i < table_.fields.size(); ++i) {
       if (table_.fields[i].name == field) {
         FIELDPUT(static_cast<int>(i + 1), value);
@@ -369,6 +113,7 @@ class TableWriter {
   }
 
   const SampleTable& table_;
+  const EngineSession& session_;
   uint32_t records_ = 0;
   uint32_t deleted_ = 0;
   std::string unknown_field_;
@@ -464,7 +209,7 @@ class SampleBuilder {
     session.Clear();
     const std::string path = Path(table.file + ".dbf");
     if (!CreateAndOpen(table, session, error)) return false;
-    TableWriter w(table);
+    TableWriter w(table, session);
     Fill(table.alias, w);
     DBCLOSEAREA();
     if (Failed(session, path, error)) return false;
@@ -501,7 +246,7 @@ class SampleBuilder {
         "indexdef", "indexdef", CatalogueFields(), {{"indexdef", kCatalogueKey}}};
     const std::string path = Path("indexdef.dbf");
     if (!CreateAndOpen(catalogue, session, error)) return false;
-    TableWriter w(catalogue);
+    TableWriter w(catalogue, session);
     for (const SampleTable& table : SampleTables()) {
       std::vector<SampleIndex> rows = table.indexes;
       if (rows.empty()) rows.push_back({"", ""});
