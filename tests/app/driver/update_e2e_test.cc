@@ -303,6 +303,13 @@ TEST_F(UpdateE2eTest, CancelAbandonsTheUpdateAndStillStartsTheApplication) {
   EXPECT_EQ(FindLine(lines, "Making Compulsory Backup"), -1);
   EXPECT_EQ(Files(), before);
   EXPECT_EQ(runner_.command_lines, (std::vector<std::string>{"PX"}));
+
+  // Without a main application to start, the installer ends all the same.
+  std::filesystem::remove(Inst("PX"));
+  runner_.command_lines.clear();
+  EXPECT_EQ(RunInstaller(test::Press("Cancel")).back(), "[Alert] Installation Abandoned!");
+  EXPECT_TRUE(runner_.command_lines.empty());
+  EXPECT_TRUE(RecordedErrors().empty());
 }
 
 TEST_F(UpdateE2eTest, MissingSourceFolderChangesNoTable) {
