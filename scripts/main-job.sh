@@ -79,8 +79,9 @@ printf '%s\n' \
 ls -l "$UPD/PXUPD.zip"
 
 MIGRATED="customer glastype promo indexdef"
+REPAIRED="cqass"  # its rows without a quote code are removed by the repairs
 count() { if [ -f "$INST/$1.dbf" ]; then "$PXDB" count "$INST/$1.dbf"; else echo "-"; fi; }
-for t in $MIGRATED; do eval "before_$t=\$(count $t)"; done
+for t in $MIGRATED $REPAIRED; do eval "before_$t=\$(count $t)"; done
 
 echo "== pxupdate"
 export PX_DRIVES="D=$UPD"
@@ -97,6 +98,10 @@ printf '%-10s %10s %10s\n' table before after
 for t in $MIGRATED; do
   eval "b=\$before_$t"
   printf '%-10s %10s %10s\n' "$t" "$b" "$(count "$t")"
+done
+for t in $REPAIRED; do
+  eval "b=\$before_$t"
+  printf '%-10s %10s %10s  (repaired)\n' "$t" "$b" "$(count "$t")"
 done
 echo "customer now:"
 "$PXDB" struct "$INST/customer.dbf" | sed 's/^/  /'
