@@ -22,8 +22,17 @@ inline constexpr int kMaxAliasIndexes = 7;
 std::string STRIPSPACE(std::string_view text, int* position = nullptr);
 
 // Opens the table of an alias, shared or exclusive, with its indexes (use_indexes unset
-// means true), in an optional sub-folder of its catalogue folder. True when the table is
-// open, selected and positioned (its first index controlling).
+// means true), in an optional sub-folder of its catalogue folder. The look-up key is
+// the upper-cased alias cut at its first blank, or to 8 characters. An alias already
+// open is reused (shared: first order, first record) or closed and reopened
+// exclusively on the record it was on. True when the table is open, selected and
+// positioned (its first index controlling); the catalogue is closed again unless the
+// table is the catalogue itself. False after showing the reason in a message box, with
+// the previously current area selected.
+//
+// MULTI tables lie in the folder _NETWORK. UNIQUE tables lie in PATH + _USER + ""
+// when _SECURITY is true; the installer defines neither variable, and a missing one
+// reads as false or "" (no error is raised), so they lie in PATH.
 bool OPNALIAS(std::string_view alias, bool exclusive,
               std::optional<bool> use_indexes = std::nullopt,
               std::optional<std::string> sub_folder = std::nullopt);

@@ -60,12 +60,14 @@ std::string TableFolder(const Lookup& lookup) {
 // open and selected.
 bool Open(Lookup& lookup) {
   MemVars& vars = GetMemVars();
-  if (SELECT(lookup.alias) != 0) {
-    DBSELECTAREA(lookup.alias);
+  // Only a registered alias counts: SELECT("B") would name area 2 by its letter.
+  if (const uint16_t area = AliasArea(lookup.alias); area != 0) {
+    DBSELECTAREA(static_cast<int>(area));
     if (!lookup.exclusive) {
       ORDSETFOCUS(1);
       DBGOTOP();
       lookup.curr_rec = RECNO();
+      vars.Set("CURR_REC", Value::Integer(lookup.curr_rec));
       return true;
     }
     // Reopened exclusively below, on the record it was on.

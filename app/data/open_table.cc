@@ -37,8 +37,9 @@ bool OPNDBF(std::string_view file, bool exclusive, std::string_view i1, std::str
             std::optional<std::string> alias, std::string_view i6, std::string_view i7) {
   // Without an alias the file name stands for it in the test for an open table.
   const std::string name = alias.has_value() ? *alias : std::string(file);
-  if (SELECT(name) != 0) {
-    DBSELECTAREA(name);
+  // Only a registered alias counts: SELECT("B") would name area 2 by its letter.
+  if (const uint16_t area = AliasArea(name); area != 0) {
+    DBSELECTAREA(static_cast<int>(area));
     return true;
   }
   DBSELECTAREA("0");

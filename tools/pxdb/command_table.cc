@@ -20,6 +20,8 @@ std::unique_ptr<Command> MakeKeysCommand();
 std::unique_ptr<Command> MakeSeekCommand();
 std::unique_ptr<Command> MakeStructCommand();
 std::unique_ptr<Command> MakeZapCommand();
+std::unique_ptr<Command> MakeRebuildCommand();
+std::unique_ptr<Command> MakeOpenCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -45,6 +47,10 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeSeekCommand},
       {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
       {"sample", "write a sample installation: pxdb sample FOLDER [--scale N]", MakeSampleCommand},
+      {"rebuild", "rebuild every index named in the catalogue: pxdb rebuild [FOLDER]",
+       MakeRebuildCommand},
+      {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
+       MakeOpenCommand},
   };
   return table;
 }

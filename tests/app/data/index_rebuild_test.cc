@@ -142,11 +142,14 @@ TEST_F(IndexRebuildTest, NoindexRecordsAreSkipped) {
                    .index = "custcode",
                    .key = "CODE",
                    .pack = true,
-                   .noindex = true}});
+                   .noindex = true},
+                  {.alias = "CUSTOMER", .name = "customer", .index = "custold", .key = "CODE"}},
+                 {.deleted = {3}});
   WriteTable("customer", {"b", "a"}, {1});
   Rebuild();
   EXPECT_TRUE(Exists("custname.ntx"));
   EXPECT_FALSE(Exists("custcode.ntx"));
+  EXPECT_FALSE(Exists("custold.ntx"));    // a deleted catalogue record is hidden
   EXPECT_EQ(RecordCount("customer"), 2);  // the skipped record's PACK is not applied
 
   // A catalogue without the field rebuilds every record.

@@ -1,0 +1,59 @@
+// pxdb rebuild [FOLDER]: rebuilds every index file named in the table catalogue of an
+// installation, as the update does (no table is emptied). The progress texts and the
+// messages of the rebuild are printed as they come; the exit code is 1 when the
+// rebuild reported any problem (a table that could not be opened, an error raised).
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "app/data/index_rebuild.h"
+#include "tools/pxdb/command.h"
+#include "tools/pxdb/installation.h"
+#include "ui/dialog.h"
+#include "ui/get.h"
+
+namespace px::pxdb {
+namespace {
+
+class RebuildCommand : public Command {
+ public:
+  void Define(CLI::App& sub) override {
+    sub.add_option("FOLDER", folder_, "installation folder (default: the current folder)");
+  }
+
+  int Run(const GlobalOptions&, Io& io) override {
+    InstallationSession session(io.out);
+    std::string message;
+    if (!session.Enter(folder_, &message)) return Fail(io, message);
+
+    // The progress texts are shown in a read-only field, which the console prints
+    // whenever it changes.
+    std::string progress;
+    std::shared_ptr<TDialog> window = TDialog::New({.caption = "Rebuilding Index Files"});
+    std::shared_ptr<TGet> field =
+        TGet::New({.var = BindString(&progress), .owner = window.get(), .read_only = true});
+    window->Activate({.modal = false});
+    INIT_IDX(false, false, window.get(), &progress, field.get());
+    window->End();
+
+    const std::vector<Error>& errors = session.engine().errors();
+    for (const Error& e : errors) io.out << "error: " << Latin1ToUtf8(ERRORMESSAGE(e)) << "\n";
+    const int problems = session.message_boxes() + static_cast<int>(errors.size());
+    if (problems > 0) {
+      return Fail(io, "the rebuild reported " + std::to_string(problems) +
+                          (problems == 1 ? " problem" : " problems"));
+    }
+    io.out << "index files rebuilt\n";
+    return 0;
+  }
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeRebuildCommand() {
+  return std::make_unique<RebuildCommand>();
+}
+
+}  // namespace px::pxdb
