@@ -46,11 +46,11 @@ const std::vector<CommandInfo>& CommandTable() {
       {"seek", "seek a value in an index: pxdb seek FILE NTX VALUE [--soft] [--last]",
        MakeSeekCommand},
       {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
+      {"sample", "write a sample installation: pxdb sample FOLDER [--scale N]", MakeSampleCommand},
       {"rebuild", "rebuild every index named in the catalogue: pxdb rebuild [FOLDER]",
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
        MakeOpenCommand},
-      {"sample", "write a sample installation: pxdb sample FOLDER [--scale N]", MakeSampleCommand},
   };
   return table;
 }
