@@ -4,6 +4,10 @@
 // records give (every record's key present exactly once with its record number; in a
 // unique index every key value once). Prints "NTX: ok, N keys, D levels" or one line
 // per problem, and exits with 1 when any index has a problem.
+//
+// pxdb check --catalogue [FOLDER]: checks every table and index file the folder's
+// catalogue names (catalogue_check.h); prints one line per fault, or a summary line
+// when all is well, and exits with 1 when there is any fault.
 #include <CLI/CLI.hpp>
 #include <ostream>
 
@@ -12,7 +16,9 @@
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
 #include "runtime/dos_path.h"
+#include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/command.h"
+#include "tools/pxdb/index_access.h"
 #include "tools/pxdb/table_access.h"
 
 namespace px::pxdb {
@@ -21,11 +27,22 @@ namespace {
 class CheckCommand : public Command {
  public:
   void Define(CLI::App& sub) override {
-    sub.add_option("FILE", file_, "table file")->required();
-    sub.add_option("NTX", indexes_, "index files")->required();
+    sub.add_option("FILE", file_, "table file");
+    sub.add_option("NTX", indexes_, "index files");
+    catalogue_ = sub.add_option("--catalogue", folder_,
+                                "check every table and index of the catalogue in FOLDER "
+                                "(default: the current folder)")
+                     ->expected(0, 1);
   }
 
   int Run(const GlobalOptions& options, Io& io) override {
+    if (catalogue_->count() > 0) {
+      if (!file_.empty()) return Fail(io, "give either --catalogue or FILE and NTX, not both");
+      return RunCatalogue(options, io);
+    }
+    if (file_.empty() || indexes_.empty()) {
+      return Fail(io, "give a table FILE and its NTX files, or --catalogue [FOLDER]");
+    }
     EngineSession session;
     std::string message;
     if (OpenTable(file_, options, /*read_only=*/true, session, &message) == nullptr) {
@@ -42,7 +59,7 @@ class CheckCommand : public Command {
       if (area->order_count() == 1) {
         report = area->CheckOrder(*area->order(1));
       } else {
-        report = VerifyFile(index);
+        report = VerifyIndexFile(index);
         report.Problem(session.failed() ? session.FirstError()
                                         : std::string("it cannot be opened as an index"));
       }
@@ -59,19 +76,22 @@ class CheckCommand : public Command {
   }
 
  private:
-  // The structure of a file that does not open as an order.
-  static ntx::VerifyReport VerifyFile(const std::string& index) {
-    std::string folder, file, base, ext;
-    SplitPath(index, &folder, &file);
-    SplitExtension(file, &base, &ext);
-    const std::string name = ext.empty() ? index + ".ntx" : index;
-    int code = 0;
-    std::unique_ptr<File> f =
-        GetEnv()->OpenFile(name, FileAccess::kRead, FileShare::kDenyNone, &code);
-    if (f == nullptr) return ntx::VerifyReport();
-    return ntx::VerifyIndex(f.get());
+  int RunCatalogue(const GlobalOptions& options, Io& io) {
+    std::string folder;
+    if (!Utf8ToLatin1(folder_, &folder)) return Fail(io, "the folder name is not Latin-1 text");
+    const CatalogueReport report = CheckCatalogue(folder, options.shared);
+    for (const std::string& fault : report.faults) io.out << Latin1ToUtf8(fault) << '\n';
+    if (!report.ok()) {
+      io.out << report.faults.size() << (report.faults.size() == 1 ? " fault\n" : " faults\n");
+      return 1;
+    }
+    io.out << "catalogue ok: " << report.tables << " tables, " << report.indexes << " indexes, "
+           << report.records << " records, " << report.keys << " keys\n";
+    return 0;
   }
 
+  CLI::Option* catalogue_ = nullptr;
+  std::string folder_;
   std::string file_;
   std::vector<std::string> indexes_;
 };

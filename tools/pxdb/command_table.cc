@@ -14,6 +14,7 @@ std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakePackCommand();
 std::unique_ptr<Command> MakeRestructureCommand();
+std::unique_ptr<Command> MakeSampleCommand();
 std::unique_ptr<Command> MakeIndexCommand();
 std::unique_ptr<Command> MakeKeysCommand();
 std::unique_ptr<Command> MakeSeekCommand();
@@ -45,6 +46,7 @@ const std::vector<CommandInfo>& CommandTable() {
       {"seek", "seek a value in an index: pxdb seek FILE NTX VALUE [--soft] [--last]",
        MakeSeekCommand},
       {"check", "check index files against their table: pxdb check FILE NTX...", MakeCheckCommand},
+      {"sample", "write a sample installation: pxdb sample FOLDER [--scale N]", MakeSampleCommand},
       {"rebuild", "rebuild every index named in the catalogue: pxdb rebuild [FOLDER]",
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",

@@ -2,6 +2,8 @@
 
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
+#include "runtime/dos_path.h"
+#include "runtime/env.h"
 
 namespace px::pxdb {
 
@@ -26,6 +28,18 @@ NtxArea* OpenIndexedTable(const std::string& file, const std::string& index,
     return nullptr;
   }
   return area;
+}
+
+ntx::VerifyReport VerifyIndexFile(const std::string& index) {
+  std::string folder, file, base, ext;
+  SplitPath(index, &folder, &file);
+  SplitExtension(file, &base, &ext);
+  const std::string name = ext.empty() ? index + ".ntx" : index;
+  int code = 0;
+  std::unique_ptr<File> f =
+      GetEnv()->OpenFile(name, FileAccess::kRead, FileShare::kDenyNone, &code);
+  if (f == nullptr) return ntx::VerifyReport();
+  return ntx::VerifyIndex(f.get());
 }
 
 }  // namespace px::pxdb

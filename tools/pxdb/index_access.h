@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/ntx/index_verifier.h"
 #include "engine/ntx/ntx_area.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/table_access.h"
@@ -16,6 +17,11 @@ namespace px::pxdb {
 NtxArea* OpenIndexedTable(const std::string& file, const std::string& index,
                           const GlobalOptions& options, EngineSession& session,
                           std::string* message);
+
+// Checks the structure of an index file that does not open as an order, reading it
+// directly (".ntx" added when the name has no extension). An empty report when the
+// file cannot be opened at all.
+ntx::VerifyReport VerifyIndexFile(const std::string& index);
 
 }  // namespace px::pxdb
 

@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/dialog.h>
@@ -188,6 +189,12 @@ class WxBackend : public UiBackend {
                              DialogStyle(d));
     dlg->SetClientSize(d.width(), d.height());
     if (d.font() != nullptr) dlg->SetFont(ToFont(*d.font()));
+    // A dialog given colours of its own (the green index rebuild window) is drawn in
+    // them; the others keep the toolkit's.
+    if (d.back_color() != SystemColor(kColorButtonFace)) {
+      dlg->SetBackgroundColour(ToColour(d.back_color()));
+      dlg->SetForegroundColour(ToColour(d.text_color()));
+    }
     auto peer = std::make_unique<WxDialogPeer>();
     peer->dialog = dlg;
     d.peer() = std::move(peer);
@@ -299,15 +306,27 @@ class WxBackend : public UiBackend {
   bool SaveImage(TDialog& d, const std::string& png_path) override {
     wxWindow* w = NativeOf(&d);
     if (w == nullptr) return false;
-    wxTheApp->Yield(true);
+    // A window shown a moment ago may not be on the screen yet (the X server maps it
+    // and sends its first paint later): wait for it, at most about a second, so that
+    // the picture holds the window and not what was there before.
+    for (int i = 0; i < 50 && !w->IsShownOnScreen(); ++i) {
+      wxTheApp->Yield(true);
+      wxMilliSleep(20);
+    }
+    w->Refresh();
     w->Update();
-    const wxPoint origin = w->ClientToScreen(wxPoint(0, 0));
+    for (int i = 0; i < 25; ++i) {
+      wxTheApp->Yield(true);
+      wxMilliSleep(20);
+    }
     const wxSize size = w->GetClientSize();
     wxBitmap bitmap(size.x, size.y);
     {
-      wxScreenDC screen;
+      // The window's own pixels; the screen's would miss a pop-up window on servers
+      // without a window manager.
+      wxClientDC client(w);
       wxMemoryDC memory(bitmap);
-      memory.Blit(0, 0, size.x, size.y, &screen, origin.x, origin.y);
+      memory.Blit(0, 0, size.x, size.y, &client, 0, 0);
     }
     if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
     return bitmap.SaveFile(ToWx(png_path), wxBITMAP_TYPE_PNG);

@@ -1,0 +1,98 @@
+#include "app/driver/main.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "app/driver/driver_vars.h"
+#include "app/driver/rename_journal.h"
+#include "app/driver/update.h"
+#include "engine/workarea/commands.h"
+#include "engine/workarea/registry.h"
+#include "runtime/call_stack.h"
+#include "runtime/directory.h"
+#include "runtime/env.h"
+#include "runtime/memvars.h"
+#include "runtime/settings.h"
+#include "ui/font.h"
+#include "ui/launch.h"
+#include "ui/window.h"
+
+namespace px {
+
+namespace {
+
+bool DebugRequested() {
+  const char* flag = std::getenv("PX_UPDATE_DEBUG");
+  return flag != nullptr && std::string(flag) == "1";
+}
+
+}  // namespace
+
+void ApplyInstallerSettings() {
+  SET(SetId::kDeleted, Value::String("ON"));
+  SET(SetId::kConfirm, Value::String("ON"));
+  const bool century = SET(SetId::kCentury).is_logical() && SET(SetId::kCentury).logical();
+  SET(SetId::kDateFormat, Value::String(century ? "dd/mm/yyyy" : "dd/mm/yy"));
+  SET(SetId::kEpoch, Value::Integer(1950));
+  SETHANDLECOUNT(150);
+  SET(SetId::kExclusive, Value::String("ON"));
+}
+
+void RepairCataloguePaths() {
+  if (!FILE(Value::String("indexdef.dbf"))) return;
+  DBSELECTAREA(0);
+  DBUSEAREA(false, "", "indexdef", "indexdef");
+  if (!USED()) return;
+  if (const int path = FIELDPOS("PATH"); path > 0) {
+    for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
+      const Value v = FIELDGET(path);
+      if (!v.is_string() || Upper(RTrim(v.str())) != "..\\PXC\\") continue;
+      if (RECLOCK(2)) {
+        FIELDPUT(path, Value::String(std::string(10, ' ')));
+        DBUNLOCK();
+      }
+    }
+  }
+  DBCLOSEAREA();
+}
+
+void MAIN() {
+  CallStep step("MAIN");
+  ScopedMemVars vars;
+  for (const char* name : {"OWND", "OFONTW", "LDEBUG", "_NETWORK"}) vars.Create(name);
+  ApplyInstallerSettings();
+  GetMemVars().Set("LDEBUG", Value::Logical(DebugRequested()));
+  GetMemVars().Set("_NETWORK", Value::String(""));
+
+  // A table and its memo file that an interrupted update was putting in place are
+  // finished before anything opens them.
+  CompletePendingRenames("");
+  RepairCataloguePaths();
+
+  std::shared_ptr<TFont> font =
+      TFont::New({.face = "Arial", .width = 0, .height = -12, .bold = true});
+  GetMemVars().Set("OFONTW", Value::MakeObject(font));
+  std::shared_ptr<TWindow> window = TWindow::New({.top = 1,
+                                                  .left = 1,
+                                                  .bottom = 1,
+                                                  .right = 1,
+                                                  .sys_menu = true,
+                                                  .caption_bar = true,
+                                                  .minimize_box = true,
+                                                  .maximize_box = true});
+  GetMemVars().Set("OWND", Value::MakeObject(window));
+  // An update that stopped part-way may leave the process in the update folder or the
+  // temp folder; the main application is started from the installation folder, where
+  // the installer was started, so that it is found and finds its data.
+  const std::string start_folder = GetEnv()->CurrentDir();
+  TWindowActivateArgs activate;
+  activate.on_init = [start_folder](TWindow& w) {
+    UPDATE();
+    GetEnv()->ChangeDir(start_folder);
+    WINEXEC("PX", kShowNormal);
+    w.End();
+  };
+  window->Activate(activate);
+}
+
+}  // namespace px

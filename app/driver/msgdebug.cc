@@ -1,0 +1,19 @@
+#include "app/driver/msgdebug.h"
+
+#include "app/driver/driver_vars.h"
+#include "app/driver/recovery.h"
+#include "runtime/call_stack.h"
+#include "ui/messages.h"
+
+namespace px {
+
+void MSGDEBUG(const std::string& text) {
+  CallStep step("MSGDEBUG");
+  RecoveryPoint([&] {
+    if (!DebugTraceOn()) return;
+    MSGINFO(text);
+    CURSORWAIT();
+  });
+}
+
+}  // namespace px

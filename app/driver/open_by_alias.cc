@@ -1,0 +1,16 @@
+#include "app/driver/open_by_alias.h"
+
+#include "app/data/catalogue.h"
+#include "runtime/directory.h"
+
+namespace px {
+
+bool CatalogueHere() {
+  return FILE(Value::String("indexdef.dbf"));
+}
+
+bool OpenByAlias(std::string_view alias, bool exclusive) {
+  return CatalogueHere() && OPNALIAS(alias, exclusive, true);
+}
+
+}  // namespace px

@@ -1,0 +1,28 @@
+#include "app/driver/progress.h"
+
+#include "runtime/env.h"
+#include "ui/control.h"
+#include "ui/messages.h"
+
+namespace px {
+
+void ShowProgress(std::string* message, TControl* control, std::string_view text) {
+  if (message != nullptr) *message = std::string(text);
+  if (control != nullptr && control->alive()) control->Refresh();
+  SYSREFRESH();
+  CURSORWAIT();
+}
+
+void Progress::Redisplay() {
+  if (field != nullptr && field->alive()) field->Refresh();
+}
+
+bool ProgressPacer::Due() {
+  const int64_t now = GetEnv()->NowMicros();
+  if (started_ && now - last_ < interval_) return false;
+  started_ = true;
+  last_ = now;
+  return true;
+}
+
+}  // namespace px

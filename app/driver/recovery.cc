@@ -1,0 +1,9 @@
+#include "app/driver/recovery.h"
+
+namespace px {
+
+void BREAK() {
+  throw BreakSignal{};
+}
+
+}  // namespace px

@@ -1,0 +1,38 @@
+#include "app/driver/open_by_alias.h"
+#include "app/driver/recovery.h"
+#include "app/driver/repairs.h"
+#include "engine/workarea/commands.h"
+#include "engine/workarea/registry.h"
+#include "runtime/call_stack.h"
+
+namespace px {
+
+namespace {
+
+// Fills `field` with `value` and `companion` with `companion_value` when `field` is
+// empty (both must exist).
+void Default(const char* field, int64_t value, const char* companion, int64_t companion_value) {
+  const int pos = FIELDPOS(field);
+  const int other = FIELDPOS(companion);
+  if (pos == 0 || other == 0 || !EmptyValue(FIELDGET(pos))) return;
+  FIELDPUT(pos, Value::Integer(value));
+  FIELDPUT(other, Value::Integer(companion_value));
+}
+
+}  // namespace
+
+void SETUP() {
+  CallStep step("SETUP");
+  RecoveryPoint([] {
+    if (!OpenByAlias("quotdata", false)) BREAK();
+    // An empty table has no settings record to fill.
+    if (!EOF_() && RECLOCK(2)) {
+      Default("LSLENGTH", 40, "LSTOP", 1);
+      Default("LSWIDTH", 135, "LSMARGIN", 1);
+      DBUNLOCK();
+    }
+    DBCLOSEAREA();
+  });
+}
+
+}  // namespace px

@@ -1,0 +1,116 @@
+// The phases of UPDATE1 that move files: staging and unpacking the archive, bitmaps,
+// the old catalogue, program files, libraries and the temp clean-up.
+#include "app/driver/catalogue_reset.h"
+#include "app/driver/driver_vars.h"
+#include "app/driver/msgdebug.h"
+#include "app/driver/recovery.h"
+#include "app/driver/update_run.h"
+#include "archive/unzip_file.h"
+#include "engine/workarea/file_ops.h"
+#include "runtime/directory.h"
+#include "runtime/folders.h"
+#include "ui/messages.h"
+
+namespace px {
+
+namespace {
+
+// The names a mask lists in the current folder, taken once before a file loop.
+std::vector<std::string> ListNames(std::string_view mask) {
+  std::vector<std::string> names;
+  for (const DirectoryEntry& e : DirectoryEntries(mask)) names.push_back(e.name);
+  return names;
+}
+
+// Enters the temp folder from the installation folder for phases 16 to 18.
+void EnterTemp() {
+  if (DIRCHANGE(Value::String("temp")) != 0) AlertAndBreak("Unable to Access Temp Directory");
+}
+
+void LeaveTemp() {
+  if (DIRCHANGE(Value::String("..")) != 0) AlertAndBreak("Unable to Access Program Directory");
+}
+
+}  // namespace
+
+void AlertAndBreak(const std::string& text) {
+  MSGALERT(text);
+  BREAK();
+}
+
+bool EnterFolder(const std::string& drive, const std::string& folder) {
+  SETCURDRIVE(Value::String(drive));
+  return DIRCHANGE(Value::String(drive + (folder.empty() ? std::string("\\") : folder))) == 0;
+}
+
+void StageArchive(UpdateRun& run, const std::string& base) {
+  const PathVars& p = run.paths;
+  const std::string zip = base + ".zip";
+  run.progress.Show("Copying " + zip + " to " + p.to_drive + p.temp_path);
+  COPYFILE(p.from_drvpth + zip, p.Temp(zip));
+  MSGDEBUG("Copied " + zip + " to " + p.to_drive + p.temp_path);
+  MSGDEBUG(zip);
+  // The update definition of an earlier, unfinished update must not be taken for this
+  // one's when this archive cannot be unpacked.
+  if (FILE(Value::String(zip))) FERASE(std::string_view("updatdef.dbf"));
+  UNZIPFILE(Value::String(zip), Value::String("tamrok"));
+}
+
+void InstallBitmaps(UpdateRun& run) {
+  const PathVars& p = run.paths;
+  for (const std::string& name : ListNames("*.bmp")) {
+    const std::string upper = Upper(name);
+    if (upper == "LOGOP.BMP" || upper == "LOGO.BMP") continue;
+    COPYFILE(name, p.Installed(name));
+  }
+}
+
+void SaveOldCatalogue(UpdateRun& run) {
+  const PathVars& p = run.paths;
+  run.progress.Show("Copying Setup Files.");
+  run.rebuild = false;
+  if (FILE(Value::String("INDEXDEF.DBF"))) {
+    // A copy saved by an update that did not finish still holds the site's folder
+    // paths (the catalogue may already be the shipped one): it is kept.
+    if (CatalogueResetPending(p.to_drvpth) && FILE(Value::String("OLDEXDEF.DBF"))) {
+      run.rebuild = true;
+    } else if (COPYFILE(p.Installed("indexdef.dbf"), p.Installed("oldexdef.dbf")).is_nil()) {
+      NoteCatalogueSaved(p.to_drvpth);
+      run.rebuild = true;
+    }
+  }
+  MSGDEBUG("Copied INDEXDEF to OLDEXDEF");
+}
+
+void InstallProgramFiles(UpdateRun& run) {
+  const PathVars& p = run.paths;
+  run.progress.Show("Copying EXE files to " + p.to_drive + p.to_path);
+  EnterTemp();
+  for (const std::string& name : ListNames("*.exe")) COPYFILE(name, p.Installed(name));
+  LeaveTemp();
+  MSGDEBUG("Copied EXE'S To " + p.to_drive + p.to_path);
+}
+
+void InstallLibraries(UpdateRun& run) {
+  const PathVars& p = run.paths;
+  run.progress.Show("Copying DLL files to " + p.to_drive + p.to_path);
+  EnterTemp();
+  for (const std::string& name : ListNames("*.dll")) {
+    run.progress.Show("Copying " + name + " to " + p.to_drive + p.to_path);
+    // The zip library of the installer itself is never installed.
+    if (Upper(name) != "KVRZIPDLL.DLL") COPYFILE(name, p.Installed(name));
+  }
+  LeaveTemp();
+  MSGDEBUG("Copied DLL'S To " + p.to_drive + p.to_path);
+}
+
+void CleanTempArea(UpdateRun& run) {
+  run.progress.text = "Cleaning Up Temporary Area.";
+  run.progress.Redisplay();
+  SYSREFRESH();
+  EnterTemp();
+  for (const std::string& name : ListNames("*.*")) FERASE(name);
+  LeaveTemp();
+}
+
+}  // namespace px

@@ -1,0 +1,84 @@
+// Carrying the site's folder paths from the saved catalogue into the shipped one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/driver/catalogue_reset.h"
+#include "app/driver/path_vars.h"
+#include "app/driver/progress.h"
+#include "engine/workarea/registry.h"
+#include "runtime/memvars.h"
+#include "tests/app/driver/driver_fixture.h"
+
+namespace px {
+namespace {
+
+using test::FieldSpec;
+using test::Row;
+using test::Text;
+
+const std::vector<FieldSpec> kCatalogue = {
+    {"DB_ALIAS", 'C', 10}, {"DB_NAME", 'C', 10}, {"IN_NAME", 'C', 10}, {"PATH", 'C', 30}};
+
+Row CatRow(const std::string& alias, const std::string& path, const std::string& index = "") {
+  return {{"DB_ALIAS", Value::String(alias)},
+          {"DB_NAME", Value::String(alias)},
+          {"IN_NAME", Value::String(index)},
+          {"PATH", Value::String(path)}};
+}
+
+class CatalogueResetTest : public test::DriverTest {
+ protected:
+  CatalogueResetTest() {
+    paths_ = PathVars::Make("D:", InstDos().substr(0, 2), InstDos().substr(2), "");
+    paths_.Publish(vars_);
+  }
+  std::vector<std::string> Paths() {
+    DBCLOSEALL();  // the reset leaves both catalogues open for phase 14 to close
+    std::vector<std::string> out;
+    for (const Row& r : test::ReadTable(Inst("indexdef")).rows) out.push_back(Text(r.at("PATH")));
+    return out;
+  }
+
+  ScopedMemVars vars_;
+  PathVars paths_;
+  Progress progress_;
+};
+
+TEST_F(CatalogueResetTest, SitePathsComeBackByAlias) {
+  test::MakeTable(Inst("oldexdef"), kCatalogue,
+                  {CatRow("staff", "S\\"), CatRow("cquotes", "Q1\\", "cqcode"),
+                   CatRow("cquotes", "Q2\\", "cqdate"), CatRow("customer", "\\\\SERVER\\DATA\\")});
+  test::MakeTable(Inst("indexdef"), kCatalogue,
+                  {CatRow("customer", "", "cucode"), CatRow("customer", "", "cuname"),
+                   CatRow("cquotes", ""), CatRow("newalias", "NEW\\")});
+  NoteCatalogueSaved(paths_.to_drvpth);
+  ASSERT_TRUE(CatalogueResetPending(paths_.to_drvpth));
+  ResetCataloguePaths(paths_, progress_);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"\\\\SERVER\\DATA\\", "\\\\SERVER\\DATA\\", "Q1\\",
+                                               "NEW\\"}));
+  EXPECT_TRUE(std::filesystem::exists(Inst("oldexdef.ntx")));
+  EXPECT_FALSE(CatalogueResetPending(paths_.to_drvpth));
+  EXPECT_EQ(progress_.text, "Resetting INDEXDEF Paths. Please Wait...");
+}
+
+TEST_F(CatalogueResetTest, CatalogueInUseKeepsTheSavedCopyForTheNextRun) {
+  test::MakeTable(Inst("oldexdef"), kCatalogue, {CatRow("customer", "DATA\\")});
+  test::MakeTable(Inst("indexdef"), kCatalogue, {CatRow("customer", "")});
+  NoteCatalogueSaved(paths_.to_drvpth);
+  {
+    int code = 0;
+    std::unique_ptr<File> other = Env::Posix()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead,
+                                                         FileShare::kDenyNone, &code);
+    ASSERT_NE(other, nullptr);
+    ResetCataloguePaths(paths_, progress_);
+  }
+  EXPECT_TRUE(HasLine(TakeLines(),
+                      "[Alert] Unable to Reset INDEXDEF Paths. The table indexdef is "
+                      "in use on another workstation."));
+  EXPECT_TRUE(CatalogueResetPending(paths_.to_drvpth));
+  EXPECT_EQ(Paths(), (std::vector<std::string>{""}));
+}
+
+}  // namespace
+}  // namespace px
