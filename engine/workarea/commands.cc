@@ -12,19 +12,6 @@ namespace px {
 
 namespace {
 
-// The current area, or nullptr after raising "DBCMD" 35/2001 "Workarea not in use" for
-// the operation.
-WorkArea* AreaOrError(const char* operation) {
-  WorkArea* area = CurrentArea();
-  if (area == nullptr) {
-    Error e = Error::Make("DBCMD", kErrNoTable, 2001);
-    e.operation = operation;
-    e.can_default = true;
-    RaiseError(e);
-  }
-  return area;
-}
-
 bool ValidField(WorkArea* area, int pos) {
   uint16_t count = 0;
   return area != nullptr && pos >= 1 && area->FieldCount(&count) && pos <= count;
@@ -35,15 +22,15 @@ bool ValidField(WorkArea* area, int pos) {
 // --- Navigation ---
 
 void DBGOTOP() {
-  if (WorkArea* area = AreaOrError("DBGOTOP")) area->GoTop();
+  if (WorkArea* area = CurrentAreaOrRaise("DBGOTOP")) area->GoTop();
 }
 
 void DBGOBOTTOM() {
-  if (WorkArea* area = AreaOrError("DBGOBOTTOM")) area->GoBottom();
+  if (WorkArea* area = CurrentAreaOrRaise("DBGOBOTTOM")) area->GoBottom();
 }
 
 void DBGOTO(const Value& recno) {
-  WorkArea* area = AreaOrError("DBGOTO");
+  WorkArea* area = CurrentAreaOrRaise("DBGOTO");
   if (area == nullptr) return;
   if (recno.is_nil()) {
     Error e = Error::Make("DBCMD", kErrArg, 1003);
@@ -55,7 +42,7 @@ void DBGOTO(const Value& recno) {
 }
 
 void DBSKIP(int64_t n) {
-  if (WorkArea* area = AreaOrError("DBSKIP")) area->Skip(n);
+  if (WorkArea* area = CurrentAreaOrRaise("DBSKIP")) area->Skip(n);
 }
 
 bool EOF_() {
@@ -101,7 +88,7 @@ bool DELETED() {
 }
 
 bool DBSEEK(const Value& key, std::optional<bool> soft, bool find_last) {
-  WorkArea* area = AreaOrError("DBSEEK");
+  WorkArea* area = CurrentAreaOrRaise("DBSEEK");
   if (area == nullptr) return false;
   if (key.is_nil()) {
     Error e = Error::Make("DBCMD", kErrArg, 1001);
@@ -151,16 +138,16 @@ Value FIELDPUT(int pos, const Value& value) {
 // --- Changes ---
 
 void DBDELETE() {
-  if (WorkArea* area = AreaOrError("DBDELETE")) area->DeleteRecord();
+  if (WorkArea* area = CurrentAreaOrRaise("DBDELETE")) area->DeleteRecord();
 }
 
 void DBRECALL() {
-  if (WorkArea* area = AreaOrError("DBRECALL")) area->Recall();
+  if (WorkArea* area = CurrentAreaOrRaise("DBRECALL")) area->Recall();
 }
 
 bool DBAPPEND(bool release_other_locks) {
   SetNetErr(false);
-  WorkArea* area = AreaOrError("DBAPPEND");
+  WorkArea* area = CurrentAreaOrRaise("DBAPPEND");
   if (area == nullptr) return false;
   if (!area->Append(release_other_locks)) {
     SetNetErr(true);

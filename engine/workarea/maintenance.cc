@@ -6,23 +6,8 @@
 
 namespace px {
 
-namespace {
-
-WorkArea* AreaOrError(const char* operation) {
-  WorkArea* area = CurrentArea();
-  if (area == nullptr) {
-    Error e = Error::Make("DBCMD", kErrNoTable, 2001);
-    e.operation = operation;
-    e.can_default = true;
-    RaiseError(e);
-  }
-  return area;
-}
-
-}  // namespace
-
 bool DBPACK(std::shared_ptr<const CodeBlock> block, const Value& interval) {
-  WorkArea* area = AreaOrError("__DBPACK");
+  WorkArea* area = CurrentAreaOrRaise("__DBPACK");
   if (area == nullptr) return false;
   ProgressHolder progress;
   if (block != nullptr) {
@@ -34,7 +19,7 @@ bool DBPACK(std::shared_ptr<const CodeBlock> block, const Value& interval) {
 }
 
 bool DBZAP() {
-  WorkArea* area = AreaOrError("__DBZAP");
+  WorkArea* area = CurrentAreaOrRaise("__DBZAP");
   return area != nullptr && area->Zap();
 }
 

@@ -10,17 +10,6 @@ namespace px {
 
 namespace {
 
-WorkArea* AreaOrError(const char* operation) {
-  WorkArea* area = CurrentArea();
-  if (area == nullptr) {
-    Error e = Error::Make("DBCMD", kErrNoTable, 2001);
-    e.operation = operation;
-    e.can_default = true;
-    RaiseError(e);
-  }
-  return area;
-}
-
 void ArgumentError(const char* operation) {
   Error e = Error::Make("DBCMD", kErrArg, 1006);
   e.operation = operation;
@@ -35,7 +24,7 @@ bool IsBlank(std::string_view s) {
 }  // namespace
 
 void ORDLISTADD(const Value& bag, const Value& order_name) {
-  WorkArea* area = AreaOrError("ORDLISTADD");
+  WorkArea* area = CurrentAreaOrRaise("ORDLISTADD");
   if (area == nullptr || bag.is_nil()) return;
   if (!bag.is_string()) {
     ArgumentError("ORDLISTADD");
@@ -46,11 +35,11 @@ void ORDLISTADD(const Value& bag, const Value& order_name) {
 }
 
 void ORDLISTCLEAR() {
-  if (WorkArea* area = AreaOrError("ORDLISTCLEAR")) area->OrderListClear();
+  if (WorkArea* area = CurrentAreaOrRaise("ORDLISTCLEAR")) area->OrderListClear();
 }
 
 std::string ORDSETFOCUS(const Value& order) {
-  WorkArea* area = AreaOrError("ORDSETFOCUS");
+  WorkArea* area = CurrentAreaOrRaise("ORDSETFOCUS");
   std::string previous;
   if (area != nullptr) area->OrderListFocus(order, &previous);
   return previous;
@@ -58,7 +47,7 @@ std::string ORDSETFOCUS(const Value& order) {
 
 void ORDCREATE(std::string_view bag, std::string_view order_name, std::string_view key_text,
                std::shared_ptr<const CodeBlock> key_block, std::optional<bool> unique) {
-  WorkArea* area = AreaOrError("ORDCREATE");
+  WorkArea* area = CurrentAreaOrRaise("ORDCREATE");
   if (area == nullptr) return;
   if ((IsBlank(bag) && IsBlank(order_name)) || key_text.empty()) {
     ArgumentError("ORDCREATE");
@@ -76,7 +65,7 @@ void ORDCREATE(std::string_view bag, std::string_view order_name, std::string_vi
 Value DBORDERINFO(int query, const Value& order, const Value& arg) {
   // The default extension needs no table.
   if (query == 8) return Value::String(".ntx");
-  WorkArea* area = AreaOrError("DBORDERINFO");
+  WorkArea* area = CurrentAreaOrRaise("DBORDERINFO");
   Value out;
   if (area != nullptr && !area->OrderInfo(query, order, arg, &out)) out = Value();
   return out;

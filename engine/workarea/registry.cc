@@ -185,6 +185,17 @@ WorkArea* CurrentArea() {
   return AreaByNumber(Reg().current);
 }
 
+WorkArea* CurrentAreaOrRaise(const char* operation) {
+  WorkArea* area = CurrentArea();
+  if (area == nullptr) {
+    Error e = Error::Make("DBCMD", kErrNoTable, 2001);
+    e.operation = operation;
+    e.can_default = true;
+    RaiseError(e);
+  }
+  return area;
+}
+
 uint16_t CurrentAreaNumber() {
   return Reg().current;
 }

@@ -24,6 +24,9 @@ namespace px {
 
 // The work area in the current slot, or nullptr when the slot is empty.
 WorkArea* CurrentArea();
+// The current area, or nullptr after raising "DBCMD" 35/2001 "Workarea not in use" for
+// the operation (with default allowed).
+WorkArea* CurrentAreaOrRaise(const char* operation);
 // The current area number.
 uint16_t CurrentAreaNumber();
 // The work area of a number, or nullptr.

@@ -10,30 +10,13 @@
 
 namespace px {
 
-namespace {
-
-// The current area, or nullptr after raising "DBCMD" 35/2001 "Workarea not in use" for
-// the operation.
-WorkArea* LockingArea(const char* operation) {
-  WorkArea* area = CurrentArea();
-  if (area == nullptr) {
-    Error e = Error::Make("DBCMD", kErrNoTable, 2001);
-    e.operation = operation;
-    e.can_default = true;
-    RaiseError(e);
-  }
-  return area;
-}
-
-}  // namespace
-
 bool NETERR(std::optional<bool> set) {
   if (set.has_value()) SetNetErr(*set);
   return GetNetErr();
 }
 
 bool RLOCK() {
-  WorkArea* area = LockingArea("RLOCK");
+  WorkArea* area = CurrentAreaOrRaise("RLOCK");
   if (area == nullptr) return false;
   uint32_t recno = 0;
   bool held = false;
@@ -41,14 +24,14 @@ bool RLOCK() {
 }
 
 bool FLOCK() {
-  WorkArea* area = LockingArea("FLOCK");
+  WorkArea* area = CurrentAreaOrRaise("FLOCK");
   if (area == nullptr) return false;
   bool held = false;
   return area->Lock(LockMethod::kFile, 0, &held) && held;
 }
 
 void DBUNLOCK() {
-  if (WorkArea* area = LockingArea("DBUNLOCK")) area->Unlock(0);
+  if (WorkArea* area = CurrentAreaOrRaise("DBUNLOCK")) area->Unlock(0);
 }
 
 bool NETUSE(std::string_view file, bool exclusive, int seconds) {
