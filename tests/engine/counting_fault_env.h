@@ -44,6 +44,8 @@ inline const char* OpKindName(OpKind kind) {
 class CountingFaultEnv : public EnvWrapper {
  public:
   CountingFaultEnv() : EnvWrapper(Env::Posix()) {}
+  // Counts the operations of another Env (a fake clock, say).
+  explicit CountingFaultEnv(Env* target) : EnvWrapper(target) {}
 
   // Fails operation n (1-based, counted from now) in the given way; 0 fails none.
   void Arm(int64_t n, FaultMode mode) {
