@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
@@ -18,24 +19,7 @@ namespace {
 
 constexpr int64_t kRecords = 1000000;
 
-// A scratch folder for the life of the object.
-class BenchFolder {
- public:
-  BenchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxbench.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    path_ = made != nullptr ? made : "/tmp";
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using bench::BenchFolder;
 
 FieldDef Def(const char* name, char type, uint32_t len, uint32_t dec = 0) {
   FieldDef f;

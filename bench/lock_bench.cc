@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
@@ -20,24 +21,7 @@ namespace {
 
 constexpr int64_t kAppends = 20000;  // in all, shared out among the processes
 
-// A scratch folder for the life of the object.
-class BenchFolder {
- public:
-  BenchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxbench.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    path_ = made != nullptr ? made : "/tmp";
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using bench::BenchFolder;
 
 FieldDef Def(const char* name, char type, uint32_t len) {
   FieldDef f;

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
@@ -28,24 +29,7 @@ namespace {
 
 constexpr int64_t kRecords = 1000000;
 
-// A scratch folder for the life of the object.
-class BenchFolder {
- public:
-  BenchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxbench.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    path_ = made != nullptr ? made : "/tmp";
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using bench::BenchFolder;
 
 Value Entry(const char* name, const char* type, int len, int dec = 0) {
   return Value::Array(
