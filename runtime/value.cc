@@ -18,7 +18,7 @@ Value CodeBlock::Eval() const {
 Value Value::Logical(bool b) {
   Value v;
   v.type_ = Type::kLogical;
-  v.data_ = b;
+  v.u_.logical = b;
   return v;
 }
 
@@ -29,7 +29,7 @@ Value Value::Integer(int64_t i, int width) {
   if (width < 0) width = (i > 9999999999LL || i < -999999999LL) ? 20 : 10;
   v.width_ = static_cast<int16_t>(width);
   v.decimals_ = 0;
-  v.data_ = i;
+  v.u_.integer = i;
   return v;
 }
 
@@ -41,77 +41,106 @@ Value Value::Double(double d, int width, int decimals) {
   if (width < 0) width = 10 + (decimals > 0 ? decimals + 1 : 0);
   v.width_ = static_cast<int16_t>(width);
   v.decimals_ = static_cast<int16_t>(decimals);
-  v.data_ = d;
+  v.u_.number = d;
   return v;
 }
 
 Value Value::Date(int32_t julian_day) {
   Value v;
   v.type_ = Type::kDate;
-  v.data_ = julian_day;
+  v.u_.date = julian_day;
   return v;
 }
 
 Value Value::String(std::string s) {
   Value v;
+  new (&v.u_.str) std::string(std::move(s));
   v.type_ = Type::kCharacter;
-  v.data_ = std::move(s);
   return v;
 }
 
 Value Value::Memo(std::string s) {
   Value v;
+  new (&v.u_.str) std::string(std::move(s));
   v.type_ = Type::kMemo;
-  v.data_ = std::move(s);
   return v;
 }
 
 Value Value::Array(std::vector<Value> items) {
   Value v;
+  new (&v.u_.array)
+      std::shared_ptr<std::vector<Value>>(std::make_shared<std::vector<Value>>(std::move(items)));
   v.type_ = Type::kArray;
-  v.data_ = std::make_shared<std::vector<Value>>(std::move(items));
   return v;
 }
 
 Value Value::Block(std::shared_ptr<const CodeBlock> block) {
   Value v;
+  new (&v.u_.block) std::shared_ptr<const CodeBlock>(std::move(block));
   v.type_ = Type::kBlock;
-  v.data_ = std::move(block);
   return v;
 }
 
 Value Value::MakeObject(std::shared_ptr<Object> object) {
   Value v;
+  new (&v.u_.object) std::shared_ptr<Object>(std::move(object));
   v.type_ = Type::kObject;
-  v.data_ = std::move(object);
   return v;
 }
 
-bool Value::logical() const {
-  const bool* b = std::get_if<bool>(&data_);
-  return b != nullptr && *b;
+int64_t Value::DoubleToInteger(double d) {
+  if (std::isnan(d)) return 0;
+  if (d >= 9.2233720368547758e18) return std::numeric_limits<int64_t>::max();
+  if (d <= -9.2233720368547758e18) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(d);
 }
 
-double Value::number() const {
-  if (const double* d = std::get_if<double>(&data_)) return *d;
-  if (const int64_t* i = std::get_if<int64_t>(&data_)) return static_cast<double>(*i);
-  return 0.0;
-}
-
-int64_t Value::integer() const {
-  if (const int64_t* i = std::get_if<int64_t>(&data_)) return *i;
-  if (const double* d = std::get_if<double>(&data_)) {
-    if (std::isnan(*d)) return 0;
-    if (*d >= 9.2233720368547758e18) return std::numeric_limits<int64_t>::max();
-    if (*d <= -9.2233720368547758e18) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(*d);
+void Value::DestroyShared() noexcept {
+  switch (type_) {
+    case Type::kArray:
+      u_.array.~shared_ptr();
+      break;
+    case Type::kBlock:
+      u_.block.~shared_ptr();
+      break;
+    case Type::kObject:
+      u_.object.~shared_ptr();
+      break;
+    default:
+      break;
   }
-  return 0;
 }
 
-int32_t Value::date() const {
-  const int32_t* d = std::get_if<int32_t>(&data_);
-  return d == nullptr ? 0 : *d;
+void Value::CopyShared(const Value& other) noexcept {
+  switch (other.type_) {
+    case Type::kArray:
+      new (&u_.array) std::shared_ptr<std::vector<Value>>(other.u_.array);
+      break;
+    case Type::kBlock:
+      new (&u_.block) std::shared_ptr<const CodeBlock>(other.u_.block);
+      break;
+    case Type::kObject:
+      new (&u_.object) std::shared_ptr<Object>(other.u_.object);
+      break;
+    default:
+      break;
+  }
+}
+
+void Value::MoveShared(Value& other) noexcept {
+  switch (other.type_) {
+    case Type::kArray:
+      new (&u_.array) std::shared_ptr<std::vector<Value>>(std::move(other.u_.array));
+      break;
+    case Type::kBlock:
+      new (&u_.block) std::shared_ptr<const CodeBlock>(std::move(other.u_.block));
+      break;
+    case Type::kObject:
+      new (&u_.object) std::shared_ptr<Object>(std::move(other.u_.object));
+      break;
+    default:
+      break;
+  }
 }
 
 const std::string& Value::EmptyString() {
@@ -119,36 +148,32 @@ const std::string& Value::EmptyString() {
   return kEmpty;
 }
 
-std::string* Value::mutable_str() {
-  return std::get_if<std::string>(&data_);
-}
-
 const std::vector<Value>& Value::array() const {
   static const std::vector<Value> kEmpty;
-  const auto* a = std::get_if<std::shared_ptr<std::vector<Value>>>(&data_);
-  return (a == nullptr || !*a) ? kEmpty : **a;
+  return (type_ != Type::kArray || !u_.array) ? kEmpty : *u_.array;
 }
 
 std::vector<Value>& Value::mutable_array() {
-  auto* a = std::get_if<std::shared_ptr<std::vector<Value>>>(&data_);
-  if (a == nullptr) {
+  if (type_ != Type::kArray || !u_.array) {
+    auto items = std::make_shared<std::vector<Value>>();
+    Reset();
+    new (&u_.array) std::shared_ptr<std::vector<Value>>(std::move(items));
     type_ = Type::kArray;
-    data_ = std::make_shared<std::vector<Value>>();
-    a = std::get_if<std::shared_ptr<std::vector<Value>>>(&data_);
+    is_double_ = false;
+    width_ = 0;
+    decimals_ = 0;
   }
-  return **a;
+  return *u_.array;
 }
 
 const std::shared_ptr<const CodeBlock>& Value::block() const {
   static const std::shared_ptr<const CodeBlock> kNone;
-  const auto* b = std::get_if<std::shared_ptr<const CodeBlock>>(&data_);
-  return b == nullptr ? kNone : *b;
+  return type_ == Type::kBlock ? u_.block : kNone;
 }
 
 const std::shared_ptr<Object>& Value::object() const {
   static const std::shared_ptr<Object> kNone;
-  const auto* o = std::get_if<std::shared_ptr<Object>>(&data_);
-  return o == nullptr ? kNone : *o;
+  return type_ == Type::kObject ? u_.object : kNone;
 }
 
 Value Value::WithFormat(int width, int decimals) const {

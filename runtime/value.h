@@ -12,10 +12,11 @@
 #define PX_RUNTIME_VALUE_H_
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace px {
@@ -64,7 +65,25 @@ class Value {
   // fit any width and is written as asterisks.
   static constexpr int kOverflowWidth = 99;
 
-  Value() = default;  // nil
+  Value() noexcept {}  // nil
+  Value(const Value& other) : Value() { CopyFrom(other); }
+  Value(Value&& other) noexcept : Value() { MoveFrom(other); }
+  Value& operator=(const Value& other) {
+    if (this != &other) {
+      Value copy(other);  // may throw; this stays as it was
+      Reset();
+      MoveFrom(copy);
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      MoveFrom(other);
+    }
+    return *this;
+  }
+  ~Value() { Reset(); }
 
   static Value Logical(bool b);
   // An integer number. width < 0 picks the default: 10, or 20 when the value needs
@@ -97,21 +116,24 @@ class Value {
 
   // Accessors. Each requires the matching type; a mismatch yields a neutral value
   // (false, 0, empty) rather than undefined behaviour.
-  bool logical() const;
+  bool logical() const { return type_ == Type::kLogical && u_.logical; }
   // The number as a double (integers are converted).
-  double number() const;
+  double number() const {
+    if (type_ != Type::kNumber) return 0.0;
+    return is_double_ ? u_.number : static_cast<double>(u_.integer);
+  }
   // The number as an integer (doubles are truncated toward zero; out-of-range clamps).
-  int64_t integer() const;
+  int64_t integer() const {
+    if (type_ != Type::kNumber) return 0;
+    return is_double_ ? DoubleToInteger(u_.number) : u_.integer;
+  }
   int width() const { return width_; }
   int decimals() const { return decimals_; }
-  int32_t date() const;
-  const std::string& str() const {
-    const std::string* s = std::get_if<std::string>(&data_);
-    return s != nullptr ? *s : EmptyString();
-  }
+  int32_t date() const { return type_ == Type::kDate ? u_.date : 0; }
+  const std::string& str() const { return is_string() ? u_.str : EmptyString(); }
   // The string of a character or memo value for changing it in place; nullptr for
   // other types.
-  std::string* mutable_str();
+  std::string* mutable_str() { return is_string() ? &u_.str : nullptr; }
   const std::vector<Value>& array() const;
   std::vector<Value>& mutable_array();
   const std::shared_ptr<const CodeBlock>& block() const;
@@ -120,11 +142,31 @@ class Value {
   // Makes this value the character string s in place (cheaper than assigning a new
   // Value when the type changes).
   void SetString(std::string&& s) {
+    if (is_string()) {
+      u_.str = std::move(s);
+    } else {
+      Reset();
+      new (&u_.str) std::string(std::move(s));
+    }
     type_ = Type::kCharacter;
     is_double_ = false;
     width_ = 0;
     decimals_ = 0;
-    data_.emplace<std::string>(std::move(s));
+  }
+
+  // Makes this value the character string text[0, size), reusing the storage of a
+  // string it holds.
+  void SetString(const char* text, size_t size) {
+    if (is_string()) {
+      u_.str.assign(text, size);
+    } else {
+      Reset();
+      new (&u_.str) std::string(text, size);
+    }
+    type_ = Type::kCharacter;
+    is_double_ = false;
+    width_ = 0;
+    decimals_ = 0;
   }
 
   // Same number with another display width / decimals.
@@ -139,15 +181,76 @@ class Value {
 
  private:
   static const std::string& EmptyString();
+  static int64_t DoubleToInteger(double d);
+
+  // Which member of the union is alive follows from type_ (and is_double_ for
+  // numbers): the string for character and memo values, one of the shared pointers for
+  // arrays, blocks and objects, a scalar for the rest. Copying, moving and destroying
+  // switch on the type inline, which keeps the scalar cases (most values an expression
+  // handles) free of calls.
+  union Storage {
+    Storage() noexcept : integer(0) {}
+    ~Storage() {}
+    bool logical;
+    int64_t integer;
+    double number;
+    int32_t date;
+    std::string str;
+    std::shared_ptr<std::vector<Value>> array;
+    std::shared_ptr<const CodeBlock> block;
+    std::shared_ptr<Object> object;
+  };
+
+  // Destroys the alive member and makes the value nil.
+  void Reset() noexcept {
+    if (type_ == Type::kCharacter || type_ == Type::kMemo) {
+      u_.str.~basic_string();
+    } else if (type_ > Type::kMemo) {
+      DestroyShared();
+    }
+    type_ = Type::kNil;
+  }
+  // Both require this value to be nil.
+  void CopyFrom(const Value& other) {
+    if (other.type_ == Type::kCharacter || other.type_ == Type::kMemo) {
+      new (&u_.str) std::string(other.u_.str);
+    } else if (other.type_ > Type::kMemo) {
+      CopyShared(other);
+    } else {
+      CopyScalar(other);
+    }
+    CopyHeader(other);
+  }
+  void MoveFrom(Value& other) noexcept {
+    if (other.type_ == Type::kCharacter || other.type_ == Type::kMemo) {
+      new (&u_.str) std::string(std::move(other.u_.str));
+    } else if (other.type_ > Type::kMemo) {
+      MoveShared(other);
+    } else {
+      CopyScalar(other);
+    }
+    CopyHeader(other);
+  }
+  // The shared pointers of arrays, blocks and objects (value.cc).
+  void DestroyShared() noexcept;
+  void CopyShared(const Value& other) noexcept;
+  void MoveShared(Value& other) noexcept;
+  void CopyScalar(const Value& other) noexcept {
+    // Whichever scalar it is: the union's first eight bytes.
+    std::memcpy(static_cast<void*>(&u_), static_cast<const void*>(&other.u_), sizeof(int64_t));
+  }
+  void CopyHeader(const Value& other) {
+    type_ = other.type_;
+    is_double_ = other.is_double_;
+    width_ = other.width_;
+    decimals_ = other.decimals_;
+  }
 
   Type type_ = Type::kNil;
   bool is_double_ = false;
   int16_t width_ = 0;
   int16_t decimals_ = 0;
-  std::variant<std::monostate, bool, int64_t, double, int32_t, std::string,
-               std::shared_ptr<std::vector<Value>>, std::shared_ptr<const CodeBlock>,
-               std::shared_ptr<Object>>
-      data_;
+  Storage u_;
 };
 
 // Short debugging form, e.g. C:"abc", N:12, D:20240101, L:.T., U:NIL.
