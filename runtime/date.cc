@@ -32,6 +32,20 @@ void DateToYmd(int32_t jd, int* year, int* month, int* day) {
     *year = *month = *day = 0;
     return;
   }
+  if (jd < 100000000) {
+    // The same steps in unsigned 32-bit arithmetic, which cannot overflow for day
+    // numbers below this bound (years up to about 270,000) and divides faster.
+    const uint32_t a = static_cast<uint32_t>(jd) + 32044;
+    const uint32_t b = (4 * a + 3) / 146097;
+    const uint32_t c = a - 146097 * b / 4;
+    const uint32_t d = (4 * c + 3) / 1461;
+    const uint32_t e = c - 1461 * d / 4;
+    const uint32_t m = (5 * e + 2) / 153;
+    *day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
+    *month = static_cast<int>(m + 3 - 12 * (m / 10));
+    *year = static_cast<int>(100 * b + d + m / 10) - 4800;
+    return;
+  }
   const int64_t a = static_cast<int64_t>(jd) + 32044;
   const int64_t b = (4 * a + 3) / 146097;
   const int64_t c = a - 146097 * b / 4;

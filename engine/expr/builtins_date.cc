@@ -17,14 +17,18 @@ void Dtos(CallArgs& args) {
   const int32_t day = args[0].date();
   DateToYmd(day, &y, &m, &d);
   if (day <= 0 || y < 1 || y > 9999) {
-    args.ReturnString(std::string(8, ' '));
+    args.ReturnString("        ", 8);
     return;
   }
-  char text[8] = {static_cast<char>('0' + y / 1000),    static_cast<char>('0' + y / 100 % 10),
-                  static_cast<char>('0' + y / 10 % 10), static_cast<char>('0' + y % 10),
-                  static_cast<char>('0' + m / 10),      static_cast<char>('0' + m % 10),
-                  static_cast<char>('0' + d / 10),      static_cast<char>('0' + d % 10)};
-  args.ReturnString(std::string(text, 8));
+  const unsigned year = static_cast<unsigned>(y), month = static_cast<unsigned>(m),
+                 mday = static_cast<unsigned>(d);
+  const unsigned century = year / 100, rest = year % 100;
+  const char text[8] = {
+      static_cast<char>('0' + century / 10), static_cast<char>('0' + century % 10),
+      static_cast<char>('0' + rest / 10),    static_cast<char>('0' + rest % 10),
+      static_cast<char>('0' + month / 10),   static_cast<char>('0' + month % 10),
+      static_cast<char>('0' + mday / 10),    static_cast<char>('0' + mday % 10)};
+  args.ReturnString(text, 8);
 }
 
 Value Dtoc(CallArgs& args) {

@@ -46,6 +46,19 @@ bool StrText(CallArgs& args, int sub_code, std::string* out, Value* error) {
 }
 
 void Str(CallArgs& args) {
+  // The usual form in keys, STR(n, width, decimals) with whole numbers in range and a
+  // short result, is written straight into the result.
+  if (args.count() == 3 && args[0].is_number() && args[1].is_integer() && args[2].is_integer()) {
+    const int64_t width = args[1].integer();
+    const int64_t decimals = args[2].integer();
+    char text[64];
+    if (width > 0 && width <= static_cast<int64_t>(sizeof(text)) && decimals >= 0 &&
+        decimals <= width) {
+      STRInto(args[0], static_cast<int>(width), static_cast<int>(decimals), text);
+      args.ReturnString(text, static_cast<size_t>(width));
+      return;
+    }
+  }
   std::string text;
   Value error;
   if (StrText(args, 1099, &text, &error)) args.ReturnString(std::move(text));

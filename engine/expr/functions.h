@@ -38,6 +38,7 @@ class CallArgs {
       args_[0].SetString(std::move(s));
     }
   }
+  void ReturnString(const char* text, size_t size) { args_[0].SetString(text, size); }
   // The first argument, a string, as the character result to change in place.
   std::string& StringResult() {
     if (!args_[0].is_char()) args_[0].SetString(std::string(args_[0].str()));

@@ -26,7 +26,13 @@ constexpr uint64_t kPow10Int[] = {1ULL,
                                   1000000000000ULL,
                                   10000000000000ULL,
                                   100000000000000ULL,
-                                  1000000000000000ULL};
+                                  1000000000000000ULL,
+                                  10000000000000000ULL,
+                                  100000000000000000ULL,
+                                  1000000000000000000ULL,
+                                  10000000000000000000ULL};
+// Digits of the largest 64-bit number.
+constexpr int kMaxDigits = 20;
 
 // round_half_away(magnitude * 10^decimals) when the scaled value is an exact integer
 // range for doubles and lies clearly away from a rounding tie, so that taking the
@@ -35,39 +41,62 @@ bool FastUnits(double magnitude, int decimals, uint64_t* units) {
   if (decimals > 15) return false;
   const double scaled = magnitude * kPow10[decimals];
   if (!(scaled < 4e15)) return false;
-  const double whole = std::floor(scaled);
-  const double frac = scaled - whole;
+  // 0 <= scaled < 4e15: the conversion truncates, which is the floor here.
+  const uint64_t whole = static_cast<uint64_t>(scaled);
+  const double frac = scaled - static_cast<double>(whole);
   if (!(std::fabs(frac - 0.5) > scaled * 4e-15 + 1e-300)) return false;
-  *units = static_cast<uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+  *units = whole + (frac > 0.5 ? 1 : 0);
   return true;
 }
 
-// STR text of units of the last decimal.
-std::string LayoutUnits(uint64_t units, bool negative, int width, int decimals) {
-  char buf[48];
-  char* const end = buf + sizeof(buf);
-  char* p = end;
-  const bool nonzero = units != 0;
+// "00" to "99", for writing two digits per division.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the STR text of units of the last decimal into out[0, width); false (and
+// nothing written) when it takes more than width characters.
+bool LayoutUnitsInto(uint64_t units, bool negative, int width, int decimals, char* out) {
+  // Characters needed: the digits (at least one before the point), point, sign.
+  int digits = 1;
+  while (digits < kMaxDigits && units >= kPow10Int[digits]) ++digits;
+  if (digits < decimals + 1) digits = decimals + 1;
+  const bool sign = negative && units != 0;
+  const int len = digits + (decimals > 0 ? 1 : 0) + (sign ? 1 : 0);
+  if (len > width) return false;
+  // From the right: decimals, point, whole part two digits per division, sign, blanks.
+  char* p = out + width;
   for (int i = 0; i < decimals; ++i) {
     *--p = static_cast<char>('0' + units % 10);
     units /= 10;
   }
   if (decimals > 0) *--p = '.';
-  do {
-    *--p = static_cast<char>('0' + units % 10);
-    units /= 10;
-  } while (units != 0);
-  if (negative && nonzero) *--p = '-';
-  const long len = end - p;
-  if (len > width) return std::string(static_cast<size_t>(width), '*');
-  if (width <= static_cast<int>(sizeof(buf))) {
-    // Blanks in front, within the buffer: one string construction.
-    const long blanks = width - len;
-    std::memset(p - blanks, ' ', static_cast<size_t>(blanks));
-    return std::string(p - blanks, static_cast<size_t>(width));
+  while (units >= 100) {
+    const size_t pair = static_cast<size_t>(units % 100) * 2;
+    units /= 100;
+    p -= 2;
+    p[0] = kDigitPairs[pair];
+    p[1] = kDigitPairs[pair + 1];
   }
+  if (units >= 10) {
+    p -= 2;
+    p[0] = kDigitPairs[units * 2];
+    p[1] = kDigitPairs[units * 2 + 1];
+  } else {
+    *--p = static_cast<char>('0' + units);
+  }
+  if (sign) *--p = '-';
+  while (p > out) *--p = ' ';
+  return true;
+}
+
+// STR text of units of the last decimal.
+std::string LayoutUnits(uint64_t units, bool negative, int width, int decimals) {
   std::string out(static_cast<size_t>(width), ' ');
-  std::memcpy(out.data() + (width - len), p, static_cast<size_t>(len));
+  if (!LayoutUnitsInto(units, negative, width, decimals, out.data())) {
+    out.assign(static_cast<size_t>(width), '*');
+  }
   return out;
 }
 
@@ -167,6 +196,38 @@ std::string STR(int64_t value, int width, int decimals) {
   std::string digits = std::to_string(magnitude);
   if (decimals > 0 && magnitude != 0) digits.append(static_cast<size_t>(decimals), '0');
   return Layout(std::move(digits), value < 0, width, decimals);
+}
+
+void STRInto(const Value& number, int width, int decimals, char* out) {
+  if (width < 1) width = 1;
+  if (decimals < 0) decimals = 0;
+  if (number.is_number()) {
+    uint64_t units = 0;
+    bool fast = false;
+    bool negative = false;
+    if (number.is_integer()) {
+      const int64_t value = number.integer();
+      negative = value < 0;
+      const uint64_t magnitude =
+          negative ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+      if (decimals <= 3 && magnitude < 10000000000000000ULL) {
+        units = magnitude * kPow10Int[decimals];
+        fast = true;
+      }
+    } else {
+      const double value = number.number();
+      negative = value < 0;
+      fast = std::isfinite(value) && FastUnits(std::fabs(value), decimals, &units);
+    }
+    if (fast) {
+      if (!LayoutUnitsInto(units, negative, width, decimals, out)) {
+        std::memset(out, '*', static_cast<size_t>(width));
+      }
+      return;
+    }
+  }
+  const std::string text = STR(number, width, decimals);
+  std::memcpy(out, text.data(), static_cast<size_t>(width));
 }
 
 std::string STR(const Value& number, int width, int decimals) {

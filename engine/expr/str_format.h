@@ -23,6 +23,9 @@ std::string STR(double value, int width, int decimals);
 std::string STR(int64_t value, int width, int decimals);
 // A number Value with the given width and decimals; a non-number gives asterisks.
 std::string STR(const Value& number, int width, int decimals);
+// The same text written into out[0, width) (width >= 1; decimals >= 0), for callers
+// that build the text in place.
+void STRInto(const Value& number, int width, int decimals, char* out);
 // A number Value with its own display width (at most 90; 0 or less means 10) and
 // decimals.
 std::string STR(const Value& number);
