@@ -19,6 +19,10 @@
 namespace px::expr {
 
 Value Run(const Program& program, EvalContext& ctx);
+// The same, the value going to *result. The storage of a string *result held may be
+// reused for a string the run builds, so evaluating a key into the same Value record
+// after record does not allocate for each record.
+void Run(const Program& program, EvalContext& ctx, Value* result);
 
 }  // namespace px::expr
 

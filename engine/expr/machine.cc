@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ class Machine {
  public:
   explicit Machine(EvalContext& ctx) : ctx_(ctx) {}
   Value Execute(const Program& p);
+  // Storage (of a previous result) that a growing string may take over.
+  void GiveSpare(std::string&& storage) { spare_ = std::move(storage); }
 
  private:
   // Pushes the value of a name: field, then memory variable, else error 14/1003.
@@ -37,8 +40,12 @@ class Machine {
     if (v.is_string() && v.str().size() >= kLargeString) AccountLarge(v);
   }
   void AccountLarge(Value& v);
+  // a + b for a character string a that must grow, built in the spare storage when it
+  // is large enough; false when it is not (ApplyBinary does the work then).
+  bool ConcatIntoSpare(Value& a, const Value& b);
 
   EvalContext& ctx_;
+  std::string spare_;
   int macro_depth_ = 0;
   int macro_count_ = 0;
   size_t string_budget_ = kEvalStringBudget;
@@ -84,6 +91,22 @@ void Machine::AccountLarge(Value& v) {
   string_budget_ = 0;
   Value r = RaiseValueError(kErrStrOverflow, kSubFuncOverflow, "&", {});
   v = std::move(r);
+}
+
+bool Machine::ConcatIntoSpare(Value& a, const Value& b) {
+  if (!a.is_char() || !b.is_string()) return false;
+  std::string& left = *a.mutable_str();
+  const size_t total = left.size() + b.str().size();
+  if (total <= left.capacity() || total > spare_.capacity() || total > kMaxStringLength) {
+    return false;
+  }
+  // Within the spare's capacity: sizing it and copying both parts allocates nothing.
+  const size_t left_size = left.size();
+  spare_.resize(total);
+  std::memcpy(spare_.data(), left.data(), left_size);
+  std::memcpy(spare_.data() + left_size, b.str().data(), total - left_size);
+  left.swap(spare_);
+  return true;
 }
 
 bool Machine::MissingName(const std::string& name, int gen_code, int sub_code, Value* out) {
@@ -339,7 +362,9 @@ Value Machine::Execute(const Program& p) {
         break;
       default: {
         Value& a = stack[stack.size() - 2];
-        ApplyBinary(in.op, a, stack.back());
+        if (in.op != Op::kAdd || !ConcatIntoSpare(a, stack.back())) {
+          ApplyBinary(in.op, a, stack.back());
+        }
         stack.pop_back();
         if (in.op == Op::kAdd || in.op == Op::kSub) Account(stack.back());
         break;
@@ -352,6 +377,12 @@ Value Machine::Execute(const Program& p) {
 Value Run(const Program& program, EvalContext& ctx) {
   Machine machine(ctx);
   return machine.Execute(program);
+}
+
+void Run(const Program& program, EvalContext& ctx, Value* result) {
+  Machine machine(ctx);
+  if (std::string* storage = result->mutable_str()) machine.GiveSpare(std::move(*storage));
+  *result = machine.Execute(program);
 }
 
 }  // namespace px::expr
