@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "runtime/date.h"
 #include "runtime/memvars.h"
 #include "runtime/settings.h"
@@ -52,6 +56,50 @@ TEST(ValueTest, ArraysShareTheirItems) {
   b.mutable_array().push_back(Value::String("x"));
   EXPECT_EQ(a.array().size(), 2u);
   EXPECT_EQ(DebugString(a), "A:{N:1, C:\"x\"}");
+}
+
+// Copies, moves and re-assignments between every kind of value keep each one whole.
+TEST(ValueTest, CopiesMovesAndReassignments) {
+  auto block =
+      std::make_shared<const CodeBlock>([](const std::vector<Value>&) { return Value(); }, "x");
+  const std::vector<Value> kinds = {Value(),
+                                    Value::Logical(true),
+                                    Value::Integer(-12, 4),
+                                    Value::Double(2.5, 6, 2),
+                                    Value::Date(2451545),
+                                    Value::String("short"),
+                                    Value::String(std::string(100, 'l')),
+                                    Value::Memo(std::string(50, 'm')),
+                                    Value::Array({Value::String("item")}),
+                                    Value::Block(block)};
+  for (const Value& from : kinds) {
+    for (const Value& to : kinds) {
+      Value copy = to;
+      copy = from;
+      EXPECT_EQ(copy, from);
+      EXPECT_EQ(copy.width(), from.width());
+      EXPECT_EQ(copy.decimals(), from.decimals());
+      Value source = from;
+      Value moved = to;
+      moved = std::move(source);
+      EXPECT_EQ(moved, from);
+      Value constructed(std::move(moved));
+      EXPECT_EQ(constructed, from);
+      Value text = to;
+      text.SetString("abc", 3);
+      EXPECT_EQ(text, Value::String("abc"));
+    }
+    Value self = from;
+    const Value& alias = self;
+    self = alias;
+    EXPECT_EQ(self, from);
+  }
+  Value number = Value::Integer(3);
+  number.mutable_array().push_back(Value::Integer(1));
+  EXPECT_TRUE(number.is_array());
+  EXPECT_EQ(number.array().size(), 1u);
+  EXPECT_EQ(Value::Block(block).block()->text(), "x");
+  EXPECT_EQ(Value::Integer(1).block(), nullptr);
 }
 
 TEST(MemVarsTest, NamesIgnoreCaseAndScopesRestore) {

@@ -37,6 +37,38 @@ TEST_F(FunctionTest, KeyOfNameAndEmptyDate) {
   EXPECT_EQ(Text("upper(name) + dtos(day1) + str(qty, 8, 2)"), "AB        20240305    3.14");
 }
 
+// A key evaluated record after record into the same Value, as an order does, gives
+// what a fresh evaluation gives whatever the Value held before.
+TEST_F(FunctionTest, KeysRunIntoAReusedValue) {
+  const auto program = Compile("UPPER(NAME) + DTOS(DAY1) + STR(QTY, 8, 2)");
+  ASSERT_NE(program, nullptr);
+  const auto concat = Compile("NAME + NAME + NAME");
+  ASSERT_NE(concat, nullptr);
+  const Value before[] = {Value(),
+                          Value::String(std::string(200, 'x')),
+                          Value::String("short"),
+                          Value::Memo(std::string(40, 'm')),
+                          Value::Integer(5),
+                          Value::Array({Value::Integer(1)})};
+  const char* names[] = {"ab", "a much longer name", "", "z"};
+  for (const Value& held : before) {
+    Value key = held;
+    for (const char* name : names) {
+      ctx_.Set("NAME", Value::String(name));
+      expr::Run(*program, ctx_, &key);
+      EXPECT_EQ(key, expr::Run(*program, ctx_)) << DebugString(held) << " " << name;
+      expr::Run(*concat, ctx_, &key);
+      EXPECT_EQ(key, Value::String(std::string(name) + name + name));
+    }
+  }
+  // Operands that are not both strings still go through the operator's rules.
+  ctx_.Set("NAME", Value::String("x"));
+  Value key = Value::String(std::string(64, 'k'));
+  const auto shifted = Compile("NAME + 1");
+  expr::Run(*shifted, ctx_, &key);
+  EXPECT_EQ(key, Value::String("y"));
+}
+
 TEST_F(FunctionTest, StringFunctions) {
   EXPECT_EQ(Text("LOWER('AbC1')"), "abc1");
   EXPECT_EQ(Text("UPPER('\xe4x')"), "\xe4X");  // only a-z change

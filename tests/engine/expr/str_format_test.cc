@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "engine/expr/str_format.h"
 #include "engine/ntx/ntx_key.h"
@@ -94,6 +95,45 @@ TEST(StrFormatTest, FastAndExactPathsAgree) {
     std::snprintf(buf, sizeof(buf), "%20.*f", decimals, units / std::pow(10.0, decimals));
     const std::string want = buf;
     ASSERT_EQ(s, want) << tie << " dec " << decimals;
+  }
+}
+
+// Text written in place is the text STR returns, for every kind of number and width.
+TEST(StrFormatTest, InPlaceTextMatches) {
+  uint64_t seed = 2463534242ULL;
+  auto next = [&] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  std::vector<Value> numbers = {Value::Integer(0),
+                                Value::Integer(-1),
+                                Value::Integer(INT64_MAX),
+                                Value::Integer(INT64_MIN),
+                                Value::Integer(9999999999999999),
+                                Value::Double(0.0),
+                                Value::Double(-0.004),
+                                Value::Double(9.995),
+                                Value::Double(1e300),
+                                Value::Double(-HUGE_VAL),
+                                Value::Double(std::nan("")),
+                                Value::String("x")};
+  for (int i = 0; i < 5000; ++i) {
+    const double magnitude = std::pow(10.0, static_cast<double>(next() % 40) - 10);
+    numbers.push_back(
+        Value::Double(magnitude * static_cast<double>(next() % 2000001 - 1000000) / 1e6));
+    numbers.push_back(Value::Integer(static_cast<int64_t>(next() >> (next() % 64))));
+  }
+  char text[80];
+  for (const Value& n : numbers) {
+    for (int width : {1, 2, 5, 8, 12, 20, 21, 40}) {
+      for (int decimals : {0, 1, 2, 3, 4, 7, 15}) {
+        STRInto(n, width, decimals, text);
+        ASSERT_EQ(std::string(text, static_cast<size_t>(width)), STR(n, width, decimals))
+            << DebugString(n) << " " << width << "," << decimals;
+      }
+    }
   }
 }
 
