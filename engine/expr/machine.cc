@@ -269,7 +269,7 @@ void Machine::Macro(Value& text) {
 Value Machine::Execute(const Program& p) {
   ScratchLease lease(p.scratch_, p.scratch_busy_);
   std::vector<Value>& stack = lease.stack();
-  stack.reserve(p.max_stack_ + 1);
+  if (stack.capacity() < p.max_stack_ + 1) stack.reserve(p.max_stack_ + 1);
   const std::vector<Instr>& code = p.code_;
   const size_t end = code.size();
   size_t pc = 0;

@@ -7,7 +7,10 @@
 
 #include "engine/dbf/field_codec.h"
 #include "engine/expr/block.h"
+#include "engine/expr/eval_text.h"
+#include "engine/expr/evaluator.h"
 #include "engine/expr/str_format.h"
+#include "engine/expr/workarea_context.h"
 #include "engine/workarea/registry.h"
 #include "runtime/dos_path.h"
 #include "runtime/settings.h"
@@ -158,7 +161,12 @@ bool NtxArea::EvalKey(const KeySpec& spec, Value* out) {
   }
   if (spec.key_block == nullptr) return false;
   AreaSelection selection(area_number());
-  *out = spec.key_block->Eval();
+  if (spec.key_program != nullptr) {
+    expr::WorkAreaContext ctx;
+    expr::Run(*spec.key_program, ctx, out);
+  } else {
+    *out = spec.key_block->Eval();
+  }
   return true;
 }
 
@@ -200,9 +208,12 @@ bool NtxArea::CompileKeySpec(KeySpec* spec, const std::string& key_text,
   spec->key_text = key_text;
   spec->field = KeyField(key_text);
   spec->key_block = std::move(block);
+  spec->key_program.reset();
   if (spec->key_block == nullptr) {
-    spec->key_block = expr::CompileBlock(key_text);
-    if (spec->key_block == nullptr) return false;
+    std::shared_ptr<const expr::Program> program = expr::CompileOrRaise(key_text);
+    if (program == nullptr) return false;
+    spec->key_block = expr::MakeBlock(program);
+    spec->key_program = std::move(program);
   }
   spec->for_text = for_text;
   spec->for_block.reset();

@@ -18,12 +18,19 @@
 #include "engine/ntx/key_tree.h"
 #include "runtime/value.h"
 
+namespace px::expr {
+class Program;
+}  // namespace px::expr
+
 namespace px::ntx {
 
 // How the key of a record is made; shared by an open order and an index build.
 struct KeySpec {
   std::string key_text;
   std::shared_ptr<const CodeBlock> key_block;
+  // The compiled key text when the order compiled it (no block was given): run
+  // directly into the caller's Value, whose storage then serves key after key.
+  std::shared_ptr<const expr::Program> key_program;
   // The field read directly when the key text is exactly a field name; nullptr else.
   const DbfField* field = nullptr;
   std::string for_text;  // empty when there is no FOR condition

@@ -106,7 +106,7 @@ bool TableKeySource::MakeKey(const char* bytes, std::string_view* key) {
     *key = key_;
     return true;
   }
-  Value v;
+  Value& v = value_;
   if (field != nullptr && bytes != nullptr) {
     v = DecodeField(*field, bytes + field->offset);
   } else if (!area_->EvalKey(s, &v)) {

@@ -62,6 +62,7 @@ class TableKeySource : public ntx::KeySource {
   uint32_t block_count_ = 0;
   bool started_ = false;
   std::string key_;
+  Value value_;  // the key value of the last record, its storage reused
 };
 
 }  // namespace px
