@@ -100,6 +100,8 @@ bool Machine::ConcatIntoSpare(Value& a, const Value& b) {
   if (total <= left.capacity() || total > spare_.capacity() || total > kMaxStringLength) {
     return false;
   }
+  // A much larger spare (a long previous result) is not kept alive for a short string.
+  if (spare_.capacity() > 4 * total + 256) return false;
   // Within the spare's capacity: sizing it and copying both parts allocates nothing.
   const size_t left_size = left.size();
   spare_.resize(total);
