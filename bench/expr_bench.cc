@@ -63,7 +63,7 @@ class RecordContext : public px::expr::EvalContext {
   void FieldValue(int index, Value* out) override {
     switch (index) {
       case 1:
-        out->SetString(std::string(current->name, 10));
+        out->SetString(current->name, 10);
         break;
       case 2:
         *out = Value::Date(current->due);

@@ -1,5 +1,7 @@
 // String functions: UPPER, LOWER, TRIM, RTRIM, LTRIM, ALLTRIM, SUBSTR, LEFT, RIGHT,
 // PADR, PADL, PADC, SPACE, REPLICATE, AT, LEN, CHR, ASC.
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "engine/expr/functions.h"
@@ -11,14 +13,36 @@ namespace px::expr {
 
 namespace {
 
+// Flips the letter case of the ASCII letters from `first` to `last` ('a' to 'z' or
+// 'A' to 'Z'); other bytes, those of 128 and above included, stay as they are. Eight
+// bytes at a time: a byte's top bit marks whether it lies in the range.
+void ShiftCase(std::string& s, unsigned char first, unsigned char last) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kTops = 0x8080808080808080ULL;
+  char* p = s.data();
+  char* const end = p + s.size();
+  for (; end - p >= 8; p += 8) {
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    const uint64_t low7 = x & ~kTops;
+    const uint64_t from_first = low7 + kOnes * (0x80 - first);    // top set: >= first
+    const uint64_t past_last = low7 + kOnes * (0x80 - last - 1);  // top set: > last
+    const uint64_t in_range = from_first & ~past_last & ~x & kTops;
+    x ^= in_range >> 2;  // 0x20, the case bit
+    std::memcpy(p, &x, 8);
+  }
+  for (; p < end; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c >= first && c <= last) *p = static_cast<char>(c ^ 0x20);
+  }
+}
+
 void Upper(CallArgs& args) {
   if (!args[0].is_string()) {
     args.ArgError(1102);
     return;
   }
-  for (char& c : args.StringResult()) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  ShiftCase(args.StringResult(), 'a', 'z');
 }
 
 void Lower(CallArgs& args) {
@@ -26,9 +50,7 @@ void Lower(CallArgs& args) {
     args.ArgError(1103);
     return;
   }
-  for (char& c : args.StringResult()) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  ShiftCase(args.StringResult(), 'A', 'Z');
 }
 
 void TrimRight(std::string& s) {

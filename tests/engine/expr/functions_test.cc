@@ -69,6 +69,28 @@ TEST_F(FunctionTest, KeysRunIntoAReusedValue) {
   EXPECT_EQ(key, Value::String("y"));
 }
 
+// UPPER and LOWER change only the ASCII letters, at every position of texts of every
+// length, whatever the other bytes are.
+TEST_F(FunctionTest, LetterCaseOfEveryByte) {
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  for (size_t start = 0; start < all.size(); start += 7) {
+    for (size_t len : {size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{17}, size_t{64}}) {
+      const std::string text = all.substr(start, len);
+      std::string upper = text, lower = text;
+      for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      }
+      for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      }
+      ctx_.Set("TEXT", Value::String(text));
+      EXPECT_EQ(Text("UPPER(TEXT)"), upper) << start << " " << len;
+      EXPECT_EQ(Text("LOWER(TEXT)"), lower) << start << " " << len;
+    }
+  }
+}
+
 TEST_F(FunctionTest, StringFunctions) {
   EXPECT_EQ(Text("LOWER('AbC1')"), "abc1");
   EXPECT_EQ(Text("UPPER('\xe4x')"), "\xe4X");  // only a-z change
