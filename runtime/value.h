@@ -145,8 +145,9 @@ class Value {
     if (is_string()) {
       u_.str = std::move(s);
     } else {
+      std::string text(std::move(s));  // s may live in what Reset destroys
       Reset();
-      new (&u_.str) std::string(std::move(s));
+      new (&u_.str) std::string(std::move(text));
     }
     type_ = Type::kCharacter;
     is_double_ = false;
@@ -160,8 +161,9 @@ class Value {
     if (is_string()) {
       u_.str.assign(text, size);
     } else {
+      std::string copy(text, size);  // text may live in what Reset destroys
       Reset();
-      new (&u_.str) std::string(text, size);
+      new (&u_.str) std::string(std::move(copy));
     }
     type_ = Type::kCharacter;
     is_double_ = false;
