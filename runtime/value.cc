@@ -95,6 +95,11 @@ int64_t Value::DoubleToInteger(double d) {
   return static_cast<int64_t>(d);
 }
 
+void Value::ReplaceShared(std::string s) noexcept {
+  Reset();
+  new (&u_.str) std::string(std::move(s));
+}
+
 void Value::DestroyShared() noexcept {
   switch (type_) {
     case Type::kArray:

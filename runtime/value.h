@@ -144,10 +144,10 @@ class Value {
   void SetString(std::string&& s) {
     if (is_string()) {
       u_.str = std::move(s);
+    } else if (type_ > Type::kMemo) {
+      ReplaceShared(std::string(std::move(s)));
     } else {
-      std::string text(std::move(s));  // s may live in what Reset destroys
-      Reset();
-      new (&u_.str) std::string(std::move(text));
+      new (&u_.str) std::string(std::move(s));  // a scalar owns nothing
     }
     type_ = Type::kCharacter;
     is_double_ = false;
@@ -160,10 +160,10 @@ class Value {
   void SetString(const char* text, size_t size) {
     if (is_string()) {
       u_.str.assign(text, size);
+    } else if (type_ > Type::kMemo) {
+      ReplaceShared(std::string(text, size));
     } else {
-      std::string copy(text, size);  // text may live in what Reset destroys
-      Reset();
-      new (&u_.str) std::string(std::move(copy));
+      new (&u_.str) std::string(text, size);  // a scalar owns nothing
     }
     type_ = Type::kCharacter;
     is_double_ = false;
@@ -233,6 +233,9 @@ class Value {
     }
     CopyHeader(other);
   }
+  // Replaces an array, block or object with the string s. s is taken first: the text
+  // it came from may live in the array that is let go of.
+  void ReplaceShared(std::string s) noexcept;
   // The shared pointers of arrays, blocks and objects (value.cc).
   void DestroyShared() noexcept;
   void CopyShared(const Value& other) noexcept;
