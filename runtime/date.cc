@@ -1,5 +1,7 @@
 #include "runtime/date.h"
 
+#include <cstring>
+
 namespace px {
 
 namespace {
@@ -11,6 +13,21 @@ bool IsLeap(int y) {
 int DaysInMonth(int y, int m) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return (m == 2 && IsLeap(y)) ? 29 : kDays[m - 1];
+}
+
+// The split of a day number above 0, in unsigned arithmetic of type U (every step's
+// value is positive).
+template <typename U>
+void SplitDay(U jd, int* year, int* month, int* day) {
+  const U a = jd + 32044;
+  const U b = (4 * a + 3) / 146097;
+  const U c = a - 146097 * b / 4;
+  const U d = (4 * c + 3) / 1461;
+  const U e = c - 1461 * d / 4;
+  const U m = (5 * e + 2) / 153;
+  *day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
+  *month = static_cast<int>(m + 3 - 12 * (m / 10));
+  *year = static_cast<int>(static_cast<int64_t>(100 * b + d + m / 10) - 4800);
 }
 
 }  // namespace
@@ -30,47 +47,39 @@ int32_t DateFromYmd(int year, int month, int day) {
 void DateToYmd(int32_t jd, int* year, int* month, int* day) {
   if (jd <= 0) {
     *year = *month = *day = 0;
+  } else if (jd < 100000000) {
+    // 32-bit steps cannot overflow below this bound (years up to about 270,000) and
+    // divide faster.
+    SplitDay(static_cast<uint32_t>(jd), year, month, day);
+  } else {
+    SplitDay(static_cast<uint64_t>(jd), year, month, day);
+  }
+}
+
+void DateToDtos(int32_t jd, char out[8]) {
+  int y, m, d;
+  DateToYmd(jd, &y, &m, &d);
+  if (jd <= 0 || y < 1 || y > 9999) {
+    std::memset(out, ' ', 8);
     return;
   }
-  if (jd < 100000000) {
-    // The same steps in unsigned 32-bit arithmetic, which cannot overflow for day
-    // numbers below this bound (years up to about 270,000) and divides faster.
-    const uint32_t a = static_cast<uint32_t>(jd) + 32044;
-    const uint32_t b = (4 * a + 3) / 146097;
-    const uint32_t c = a - 146097 * b / 4;
-    const uint32_t d = (4 * c + 3) / 1461;
-    const uint32_t e = c - 1461 * d / 4;
-    const uint32_t m = (5 * e + 2) / 153;
-    *day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
-    *month = static_cast<int>(m + 3 - 12 * (m / 10));
-    *year = static_cast<int>(100 * b + d + m / 10) - 4800;
-    return;
-  }
-  const int64_t a = static_cast<int64_t>(jd) + 32044;
-  const int64_t b = (4 * a + 3) / 146097;
-  const int64_t c = a - 146097 * b / 4;
-  const int64_t d = (4 * c + 3) / 1461;
-  const int64_t e = c - 1461 * d / 4;
-  const int64_t m = (5 * e + 2) / 153;
-  *day = static_cast<int>(e - (153 * m + 2) / 5 + 1);
-  *month = static_cast<int>(m + 3 - 12 * (m / 10));
-  *year = static_cast<int>(100 * b + d - 4800 + m / 10);
+  const unsigned year = static_cast<unsigned>(y), month = static_cast<unsigned>(m),
+                 mday = static_cast<unsigned>(d);
+  const unsigned century = year / 100, rest = year % 100;
+  out[0] = static_cast<char>('0' + century / 10);
+  out[1] = static_cast<char>('0' + century % 10);
+  out[2] = static_cast<char>('0' + rest / 10);
+  out[3] = static_cast<char>('0' + rest % 10);
+  out[4] = static_cast<char>('0' + month / 10);
+  out[5] = static_cast<char>('0' + month % 10);
+  out[6] = static_cast<char>('0' + mday / 10);
+  out[7] = static_cast<char>('0' + mday % 10);
 }
 
 std::string DateToDtos(int32_t jd) {
-  int y, m, d;
-  DateToYmd(jd, &y, &m, &d);
-  if (jd <= 0 || y < 1 || y > 9999) return std::string(8, ' ');
-  char buf[9];
-  buf[0] = static_cast<char>('0' + y / 1000);
-  buf[1] = static_cast<char>('0' + y / 100 % 10);
-  buf[2] = static_cast<char>('0' + y / 10 % 10);
-  buf[3] = static_cast<char>('0' + y % 10);
-  buf[4] = static_cast<char>('0' + m / 10);
-  buf[5] = static_cast<char>('0' + m % 10);
-  buf[6] = static_cast<char>('0' + d / 10);
-  buf[7] = static_cast<char>('0' + d % 10);
-  return std::string(buf, 8);
+  char text[8];
+  DateToDtos(jd, text);
+  return std::string(text, 8);
 }
 
 int32_t DateFromDtos(std::string_view text) {

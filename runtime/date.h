@@ -17,6 +17,8 @@ void DateToYmd(int32_t julian_day, int* year, int* month, int* day);
 
 // Eight digits YYYYMMDD, or eight blanks for the empty date.
 std::string DateToDtos(int32_t julian_day);
+// The same 8 characters written into out.
+void DateToDtos(int32_t julian_day, char out[8]);
 
 // Reads eight digits YYYYMMDD; anything that is not a valid calendar date (blanks
 // included) gives the empty date.

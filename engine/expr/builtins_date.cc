@@ -13,21 +13,8 @@ void Dtos(CallArgs& args) {
     args.ArgError(1120);
     return;
   }
-  int y = 0, m = 0, d = 0;
-  const int32_t day = args[0].date();
-  DateToYmd(day, &y, &m, &d);
-  if (day <= 0 || y < 1 || y > 9999) {
-    args.ReturnString("        ", 8);
-    return;
-  }
-  const unsigned year = static_cast<unsigned>(y), month = static_cast<unsigned>(m),
-                 mday = static_cast<unsigned>(d);
-  const unsigned century = year / 100, rest = year % 100;
-  const char text[8] = {
-      static_cast<char>('0' + century / 10), static_cast<char>('0' + century % 10),
-      static_cast<char>('0' + rest / 10),    static_cast<char>('0' + rest % 10),
-      static_cast<char>('0' + month / 10),   static_cast<char>('0' + month % 10),
-      static_cast<char>('0' + mday / 10),    static_cast<char>('0' + mday % 10)};
+  char text[8];
+  DateToDtos(args[0].date(), text);
   args.ReturnString(text, 8);
 }
 
