@@ -11,17 +11,27 @@ namespace px::expr {
 
 namespace {
 
+// The usual form in keys, STR(n, width, decimals) with whole numbers for the width (1
+// to 255) and the decimals (0 to the width): true with those set.
+bool KeyForm(CallArgs& args, int* width, int* decimals) {
+  if (args.count() != 3 || !args[0].is_number() || !args[1].is_integer() || !args[2].is_integer()) {
+    return false;
+  }
+  const int64_t w = args[1].integer();
+  const int64_t d = args[2].integer();
+  if (w <= 0 || w > 255 || d < 0 || d > w) return false;
+  *width = static_cast<int>(w);
+  *decimals = static_cast<int>(d);
+  return true;
+}
+
 // STR and STRZERO share their argument rules; false after an argument error (whose
 // answer is in *error).
 bool StrText(CallArgs& args, int sub_code, std::string* out, Value* error) {
-  // The usual form in keys: STR(n, width, decimals) with whole numbers in range.
-  if (args.count() == 3 && args[0].is_number() && args[1].is_integer() && args[2].is_integer()) {
-    const int64_t width = args[1].integer();
-    const int64_t decimals = args[2].integer();
-    if (width > 0 && width <= 255 && decimals >= 0 && decimals <= width) {
-      *out = STR(args[0], static_cast<int>(width), static_cast<int>(decimals));
-      return true;
-    }
+  int key_width = 0, key_decimals = 0;
+  if (KeyForm(args, &key_width, &key_decimals)) {
+    *out = STR(args[0], key_width, key_decimals);
+    return true;
   }
   if (!args[0].is_number() || (args.Given(1) && !args[1].is_number()) ||
       (args.Given(2) && !args[2].is_number())) {
@@ -46,18 +56,13 @@ bool StrText(CallArgs& args, int sub_code, std::string* out, Value* error) {
 }
 
 void Str(CallArgs& args) {
-  // The usual form in keys, STR(n, width, decimals) with whole numbers in range and a
-  // short result, is written straight into the result.
-  if (args.count() == 3 && args[0].is_number() && args[1].is_integer() && args[2].is_integer()) {
-    const int64_t width = args[1].integer();
-    const int64_t decimals = args[2].integer();
-    char text[64];
-    if (width > 0 && width <= static_cast<int64_t>(sizeof(text)) && decimals >= 0 &&
-        decimals <= width) {
-      STRInto(args[0], static_cast<int>(width), static_cast<int>(decimals), text);
-      args.ReturnString(text, static_cast<size_t>(width));
-      return;
-    }
+  // The key form with a short result is written straight into the result.
+  int width = 0, decimals = 0;
+  char buf[64];
+  if (KeyForm(args, &width, &decimals) && width <= static_cast<int>(sizeof(buf))) {
+    STRInto(args[0], width, decimals, buf);
+    args.ReturnString(buf, static_cast<size_t>(width));
+    return;
   }
   std::string text;
   Value error;

@@ -49,6 +49,20 @@ bool FastUnits(double magnitude, int decimals, uint64_t* units) {
   return true;
 }
 
+// The magnitude of an integer, the smallest one included.
+uint64_t Magnitude(int64_t value) {
+  return value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
+}
+
+// Units of the last decimal of an integer when it takes the exact fast layout: at most
+// 16 digits and 3 decimals.
+bool IntegerUnits(int64_t value, int decimals, uint64_t* units) {
+  const uint64_t magnitude = Magnitude(value);
+  if (decimals > 3 || magnitude >= 10000000000000000ULL) return false;
+  *units = magnitude * kPow10Int[decimals];
+  return true;
+}
+
 // "00" to "99", for writing two digits per division.
 constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -187,12 +201,12 @@ std::string STR(double value, int width, int decimals) {
 std::string STR(int64_t value, int width, int decimals) {
   if (width < 1) width = 1;
   if (decimals < 0) decimals = 0;
-  const uint64_t magnitude =
-      value < 0 ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
-  if (magnitude >= 10000000000000000ULL) return STR(static_cast<double>(value), width, decimals);
-  if (decimals <= 3) {
-    return LayoutUnits(magnitude * kPow10Int[decimals], value < 0, width, decimals);
+  uint64_t units;
+  if (IntegerUnits(value, decimals, &units)) {
+    return LayoutUnits(units, value < 0, width, decimals);
   }
+  const uint64_t magnitude = Magnitude(value);
+  if (magnitude >= 10000000000000000ULL) return STR(static_cast<double>(value), width, decimals);
   std::string digits = std::to_string(magnitude);
   if (decimals > 0 && magnitude != 0) digits.append(static_cast<size_t>(decimals), '0');
   return Layout(std::move(digits), value < 0, width, decimals);
@@ -201,30 +215,17 @@ std::string STR(int64_t value, int width, int decimals) {
 void STRInto(const Value& number, int width, int decimals, char* out) {
   if (width < 1) width = 1;
   if (decimals < 0) decimals = 0;
-  if (number.is_number()) {
-    uint64_t units = 0;
-    bool fast = false;
-    bool negative = false;
-    if (number.is_integer()) {
-      const int64_t value = number.integer();
-      negative = value < 0;
-      const uint64_t magnitude =
-          negative ? static_cast<uint64_t>(-(value + 1)) + 1 : static_cast<uint64_t>(value);
-      if (decimals <= 3 && magnitude < 10000000000000000ULL) {
-        units = magnitude * kPow10Int[decimals];
-        fast = true;
-      }
-    } else {
-      const double value = number.number();
-      negative = value < 0;
-      fast = std::isfinite(value) && FastUnits(std::fabs(value), decimals, &units);
+  uint64_t units = 0;
+  const bool fast = number.is_integer() ? IntegerUnits(number.integer(), decimals, &units)
+                    : number.is_number()
+                        ? std::isfinite(number.number()) &&
+                              FastUnits(std::fabs(number.number()), decimals, &units)
+                        : false;
+  if (fast) {
+    if (!LayoutUnitsInto(units, number.number() < 0, width, decimals, out)) {
+      std::memset(out, '*', static_cast<size_t>(width));
     }
-    if (fast) {
-      if (!LayoutUnitsInto(units, negative, width, decimals, out)) {
-        std::memset(out, '*', static_cast<size_t>(width));
-      }
-      return;
-    }
+    return;
   }
   const std::string text = STR(number, width, decimals);
   std::memcpy(out, text.data(), static_cast<size_t>(width));
