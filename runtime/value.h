@@ -149,10 +149,7 @@ class Value {
     } else {
       new (&u_.str) std::string(std::move(s));  // a scalar owns nothing
     }
-    type_ = Type::kCharacter;
-    is_double_ = false;
-    width_ = 0;
-    decimals_ = 0;
+    MarkCharacter();
   }
 
   // Makes this value the character string text[0, size), reusing the storage of a
@@ -165,10 +162,7 @@ class Value {
     } else {
       new (&u_.str) std::string(text, size);  // a scalar owns nothing
     }
-    type_ = Type::kCharacter;
-    is_double_ = false;
-    width_ = 0;
-    decimals_ = 0;
+    MarkCharacter();
   }
 
   // Same number with another display width / decimals.
@@ -243,6 +237,13 @@ class Value {
   void CopyScalar(const Value& other) noexcept {
     // Whichever scalar it is: the union's first eight bytes.
     std::memcpy(static_cast<void*>(&u_), static_cast<const void*>(&other.u_), sizeof(int64_t));
+  }
+  // The header of a character string (its string already in place).
+  void MarkCharacter() {
+    type_ = Type::kCharacter;
+    is_double_ = false;
+    width_ = 0;
+    decimals_ = 0;
   }
   void CopyHeader(const Value& other) {
     type_ = other.type_;

@@ -31,13 +31,7 @@ class CallArgs {
   Value& result() { return args_[0]; }
   void Return(Value&& v) { args_[0] = std::move(v); }
   // Sets a character result, reusing the result slot's string when it holds one.
-  void ReturnString(std::string&& s) {
-    if (args_[0].is_char()) {
-      *args_[0].mutable_str() = std::move(s);
-    } else {
-      args_[0].SetString(std::move(s));
-    }
-  }
+  void ReturnString(std::string&& s) { args_[0].SetString(std::move(s)); }
   void ReturnString(const char* text, size_t size) { args_[0].SetString(text, size); }
   // The first argument, a string, as the character result to change in place.
   std::string& StringResult() {
