@@ -159,7 +159,7 @@ bool NtxArea::EvalKey(const KeySpec& spec, Value* out) {
     *out = DecodeField(*spec.field, record_buffer().data() + spec.field->offset);
     return true;
   }
-  if (spec.key_block == nullptr) return false;
+  if (spec.key_program == nullptr && spec.key_block == nullptr) return false;
   AreaSelection selection(area_number());
   if (spec.key_program != nullptr) {
     expr::WorkAreaContext ctx;
@@ -210,10 +210,8 @@ bool NtxArea::CompileKeySpec(KeySpec* spec, const std::string& key_text,
   spec->key_block = std::move(block);
   spec->key_program.reset();
   if (spec->key_block == nullptr) {
-    std::shared_ptr<const expr::Program> program = expr::CompileOrRaise(key_text);
-    if (program == nullptr) return false;
-    spec->key_block = expr::MakeBlock(program);
-    spec->key_program = std::move(program);
+    spec->key_program = expr::CompileOrRaise(key_text);
+    if (spec->key_program == nullptr) return false;
   }
   spec->for_text = for_text;
   spec->for_block.reset();

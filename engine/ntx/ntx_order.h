@@ -27,9 +27,10 @@ namespace px::ntx {
 // How the key of a record is made; shared by an open order and an index build.
 struct KeySpec {
   std::string key_text;
+  // How the key is computed: the block given with the order, or else the compiled key
+  // text, run straight into the caller's Value (whose storage then serves key after
+  // key). Exactly one of them is set.
   std::shared_ptr<const CodeBlock> key_block;
-  // The compiled key text when the order compiled it (no block was given): run
-  // directly into the caller's Value, whose storage then serves key after key.
   std::shared_ptr<const expr::Program> key_program;
   // The field read directly when the key text is exactly a field name; nullptr else.
   const DbfField* field = nullptr;
