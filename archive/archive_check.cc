@@ -44,7 +44,7 @@ ArchiveCheck CheckArchive(
     ++check.entries;
     std::string problem;
     int code = 0;
-    const int unsupported = zip_stat_index(za, index, 0, &st) == 0 ? UnsupportedEntryMethod(st) : 0;
+    const int unsupported = UnsupportedEntryMethod(st);  // st.valid is 0 when the stat failed
     zip_file_t* f = unsupported != 0
                         ? nullptr
                         : zip_fopen_index_encrypted(za, index, 0,

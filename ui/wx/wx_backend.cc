@@ -4,7 +4,6 @@
 #include <wx/button.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/dialog.h>
 #include <wx/dirdlg.h>
 #include <wx/frame.h>
