@@ -4,6 +4,7 @@
 #include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
+#include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
@@ -23,7 +24,7 @@ void RemoveLeadingBlanks(const char* alias, const char* key_field) {
   if (!OpenByAlias(alias, false)) return;
   const int key = FIELDPOS(key_field);
   if (key > 0) {
-    while (!EOF_() && EmptyValue(FIELDGET(key))) {
+    while (!EOF_() && expr::IsEmpty(FIELDGET(key))) {
       DeleteCurrentLocked();
       DBSKIP(1);
     }
@@ -43,7 +44,7 @@ void RemoveBlankAlternatives() {
   if (complete) {
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
       bool blank = true;
-      for (int pos : fields) blank = blank && EmptyValue(FIELDGET(pos));
+      for (int pos : fields) blank = blank && expr::IsEmpty(FIELDGET(pos));
       if (blank) DeleteCurrentLocked();
     }
   }
@@ -51,26 +52,6 @@ void RemoveBlankAlternatives() {
 }
 
 }  // namespace
-
-bool EmptyValue(const Value& v) {
-  switch (v.type()) {
-    case Value::Type::kNil:
-      return true;
-    case Value::Type::kLogical:
-      return !v.logical();
-    case Value::Type::kNumber:
-      return v.number() == 0;
-    case Value::Type::kDate:
-      return v.date() == 0;
-    case Value::Type::kCharacter:
-    case Value::Type::kMemo:
-      return v.str().find_first_not_of(" \t\r\n") == std::string::npos;
-    case Value::Type::kArray:
-      return v.array().empty();
-    default:
-      return false;
-  }
-}
 
 void CHKBLANK() {
   CallStep step("CHKBLANK");

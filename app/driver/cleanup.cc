@@ -4,6 +4,7 @@
 #include "app/driver/progress.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
+#include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/maintenance.h"
 #include "engine/workarea/registry.h"
@@ -29,12 +30,12 @@ void CleanQuoteAssemblies(std::string* message, TControl* control) {
   ProgressPacer pacer;
   for (DBGOTOP(); !EOF_();) {
     if (pacer.Due()) ShowProgress(message, control, kCqassText + (" " + std::to_string(RECNO())));
-    if (EmptyValue(FIELDGET(qcode))) {
+    if (expr::IsEmpty(FIELDGET(qcode))) {
       if (RECLOCK(2)) {
         DBDELETE();
         DBUNLOCK();
       }
-    } else if (EmptyValue(FIELDGET(serial)) && RECLOCK(2)) {
+    } else if (expr::IsEmpty(FIELDGET(serial)) && RECLOCK(2)) {
       FIELDPUT(serial, QUOSER());
       DBUNLOCK();
     }

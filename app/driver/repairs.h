@@ -36,9 +36,6 @@ Value QUOSER();
 // LSLENGTH 40 with LSTOP 1, LSWIDTH 135 with LSMARGIN 1.
 void SETUP();
 
-// The engine's emptiness test: blank text, zero, false, an empty date, nil.
-bool EmptyValue(const Value& v);
-
 }  // namespace px
 
 #endif  // PX_APP_DRIVER_REPAIRS_H_

@@ -1,6 +1,7 @@
 #include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
+#include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
@@ -14,7 +15,7 @@ namespace {
 void Default(const char* field, int64_t value, const char* companion, int64_t companion_value) {
   const int pos = FIELDPOS(field);
   const int other = FIELDPOS(companion);
-  if (pos == 0 || other == 0 || !EmptyValue(FIELDGET(pos))) return;
+  if (pos == 0 || other == 0 || !expr::IsEmpty(FIELDGET(pos))) return;
   FIELDPUT(pos, Value::Integer(value));
   FIELDPUT(other, Value::Integer(companion_value));
 }

@@ -6,27 +6,30 @@
 
 namespace px::expr {
 
+bool IsEmpty(const Value& v) {
+  switch (v.type()) {
+    case Value::Type::kNil:
+      return true;
+    case Value::Type::kLogical:
+      return !v.logical();
+    case Value::Type::kNumber:
+      return v.number() == 0;
+    case Value::Type::kDate:
+      return v.date() == 0;
+    case Value::Type::kCharacter:
+    case Value::Type::kMemo:
+      return v.str().find_first_not_of(" \t\r\n") == std::string::npos;
+    case Value::Type::kArray:
+      return v.array().empty();
+    default:
+      return false;
+  }
+}
+
 namespace {
 
 Value Empty(CallArgs& args) {
-  const Value& v = args[0];
-  switch (v.type()) {
-    case Value::Type::kNil:
-      return Value::Logical(true);
-    case Value::Type::kLogical:
-      return Value::Logical(!v.logical());
-    case Value::Type::kNumber:
-      return Value::Logical(v.number() == 0);
-    case Value::Type::kDate:
-      return Value::Logical(v.date() == 0);
-    case Value::Type::kCharacter:
-    case Value::Type::kMemo:
-      return Value::Logical(v.str().find_first_not_of(" \t\r\n") == std::string::npos);
-    case Value::Type::kArray:
-      return Value::Logical(v.array().empty());
-    default:
-      return Value::Logical(false);
-  }
+  return Value::Logical(IsEmpty(args[0]));
 }
 
 Value RecNo(CallArgs& args) {

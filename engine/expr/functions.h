@@ -103,6 +103,10 @@ void RegisterFunction(std::string_view name, ValueFunctionImpl impl);
 // The function of that name, or nullptr.
 const Function* FindFunction(std::string_view name);
 
+// The emptiness test of EMPTY(): nil, false, zero, the empty date, text of nothing but
+// blanks, tabs and line ends, and the empty array.
+bool IsEmpty(const Value& v);
+
 // Registration of the built-in groups (called once by the registry).
 void RegisterStringFunctions();
 void RegisterNumberFunctions();

@@ -6,6 +6,7 @@
 
 #include "app/driver/main.h"
 #include "app/driver/repairs.h"
+#include "engine/expr/functions.h"
 #include "engine/workarea/registry.h"
 #include "tests/app/driver/driver_fixture.h"
 
@@ -119,13 +120,13 @@ TEST_F(RepairsTest, LabelDefaultsFillOnlyEmptySettings) {
 }
 
 TEST(EmptyValueTest, TheEnginesEmptinessTest) {
-  EXPECT_TRUE(EmptyValue(Value::String("   ")));
-  EXPECT_FALSE(EmptyValue(Value::String(" x")));
-  EXPECT_TRUE(EmptyValue(Value::Integer(0)));
-  EXPECT_FALSE(EmptyValue(Value::Double(0.01, 5, 2)));
-  EXPECT_TRUE(EmptyValue(Value::Logical(false)));
-  EXPECT_TRUE(EmptyValue(Value::Date(0)));
-  EXPECT_TRUE(EmptyValue(Value()));
+  EXPECT_TRUE(expr::IsEmpty(Value::String("   ")));
+  EXPECT_FALSE(expr::IsEmpty(Value::String(" x")));
+  EXPECT_TRUE(expr::IsEmpty(Value::Integer(0)));
+  EXPECT_FALSE(expr::IsEmpty(Value::Double(0.01, 5, 2)));
+  EXPECT_TRUE(expr::IsEmpty(Value::Logical(false)));
+  EXPECT_TRUE(expr::IsEmpty(Value::Date(0)));
+  EXPECT_TRUE(expr::IsEmpty(Value()));
 }
 
 }  // namespace
