@@ -1,5 +1,6 @@
 #include "app/driver/backzip.h"
 
+#include "app/data/catalogue_fields.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/layout.h"
 #include "app/driver/open_by_alias.h"
@@ -68,7 +69,7 @@ void BACKZIP() {
     window->Activate({.modal = false});
     CURSORWAIT();
 
-    const std::string archive = RTrim("backup\\PXB" + DrawBackupNumber());
+    const std::string archive = TrimRight("backup\\PXB" + DrawBackupNumber());
     text = "Compressing Copy of Data Files.";
     field->Refresh();
     SYSREFRESH();

@@ -21,18 +21,11 @@ class TWindow;
 std::shared_ptr<TWindow> MainWindowVar();
 // The font of the driver's dialogs (OFONTW), or nullptr.
 std::shared_ptr<TFont> DriverFontVar();
-// The debug trace flag (LDEBUG).
-bool DebugTraceOn();
-
-// The text of a character variable, "" when it is missing or not text.
-std::string TextVar(std::string_view name);
 // Stores a text into an existing or new variable.
 void SetTextVar(std::string_view name, std::string value);
 
 // Text helpers of the driver.
-std::string RTrim(std::string_view s);
 std::string AllTrim(std::string_view s);
-std::string Upper(std::string_view s);
 // The text padded with blanks to `width` characters; longer texts stay whole.
 std::string PadRight(std::string_view s, size_t width);
 

@@ -1,5 +1,6 @@
 #include "app/driver/getdir.h"
 
+#include "app/data/catalogue_fields.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/recovery.h"
 #include "runtime/call_stack.h"
@@ -18,7 +19,7 @@ std::string GETDIR(const std::string& title, const std::string& default_folder) 
   RecoveryPoint([&] {
     const std::string drive = default_folder.substr(0, 2);
     SETCURDRIVE(Value::String(drive));
-    const std::string folder = default_folder.size() > 2 ? RTrim(default_folder.substr(2)) : "";
+    const std::string folder = default_folder.size() > 2 ? TrimRight(default_folder.substr(2)) : "";
     if (folder.empty() || DIRCHANGE(Value::String(folder)) != 0) {
       DIRCHANGE(Value::String("\\"));
     }

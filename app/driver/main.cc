@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/driver/driver_vars.h"
+#include "app/data/catalogue_fields.h"
 #include "app/driver/rename_journal.h"
 #include "app/driver/update.h"
 #include "engine/workarea/commands.h"
@@ -46,7 +46,7 @@ void RepairCataloguePaths() {
   if (const int path = FIELDPOS("PATH"); path > 0) {
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
       const Value v = FIELDGET(path);
-      if (!v.is_string() || Upper(RTrim(v.str())) != "..\\PXC\\") continue;
+      if (!v.is_string() || UpperText(TrimRight(v.str())) != "..\\PXC\\") continue;
       if (RECLOCK(2)) {
         FIELDPUT(path, Value::String(std::string(10, ' ')));
         DBUNLOCK();

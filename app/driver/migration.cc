@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/data/catalogue_fields.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/error_watch.h"
 #include "app/driver/msgdebug.h"
@@ -55,14 +56,14 @@ bool Exists(const std::string& name) {
 }
 
 void Refuse(const RowNames& row, const std::string& why) {
-  MSGALERT("Unable to Update " + Upper(row.name) + ". " + why);
+  MSGALERT("Unable to Update " + UpperText(row.name) + ". " + why);
 }
 
 bool HasMemoField(const Value& structure) {
   if (!structure.is_array()) return false;
   for (const Value& field : structure.array()) {
     if (field.is_array() && field.array().size() > 1 && field.array()[1].is_string() &&
-        Upper(field.array()[1].str().substr(0, 1)) == "M") {
+        UpperText(field.array()[1].str().substr(0, 1)) == "M") {
       return true;
     }
   }
@@ -105,7 +106,7 @@ bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
                       what_stays);
       return false;
     case ReplaceOutcome::kPending:
-      MSGALERT("Updating " + Upper(row.name) +
+      MSGALERT("Updating " + UpperText(row.name) +
                " is not finished: its memo file could not be put in place. Run the update "
                "again to finish it.");
       return false;
@@ -117,7 +118,7 @@ bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
 // its records.
 void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_structure,
                   Progress& progress) {
-  progress.Show("Updating " + Upper(row.name));
+  progress.Show("Updating " + UpperText(row.name));
   const std::string keeps = "it keeps its old structure.";
 
   DBSELECTAREA(3);
@@ -179,7 +180,7 @@ void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_struc
 // BRING_RECS true, or the table not installed: the shipped table takes its place.
 void CopyTable(const PathVars& p, const RowNames& row, Progress& progress) {
   MSGDEBUG("Data File to be Copied");
-  progress.Show("Copying " + Upper(row.name) + "     ");
+  progress.Show("Copying " + UpperText(row.name) + "     ");
   for (int area : {2, 3}) {
     DBSELECTAREA(area);
     DBCLOSEAREA();
@@ -250,8 +251,8 @@ void MigrateTables(const PathVars& p, Progress& progress) {
       const Value name = FieldByName("DB_NAME");
       const Value path = FieldByName("PATH");
       const Value bring = FieldByName("BRING_RECS");
-      MigrateRow(p, progress, name.is_string() ? RTrim(name.str()) : std::string(),
-                 path.is_string() ? RTrim(path.str()) : std::string(),
+      MigrateRow(p, progress, name.is_string() ? TrimRight(name.str()) : std::string(),
+                 path.is_string() ? TrimRight(path.str()) : std::string(),
                  bring.is_logical() && bring.logical());
       DBSELECTAREA(1);
       DBSKIP(1);

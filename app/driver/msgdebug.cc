@@ -1,6 +1,6 @@
 #include "app/driver/msgdebug.h"
 
-#include "app/driver/driver_vars.h"
+#include "app/data/catalogue_fields.h"
 #include "app/driver/recovery.h"
 #include "runtime/call_stack.h"
 #include "ui/messages.h"
@@ -10,7 +10,7 @@ namespace px {
 void MSGDEBUG(const std::string& text) {
   CallStep step("MSGDEBUG");
   RecoveryPoint([&] {
-    if (!DebugTraceOn()) return;
+    if (!MemVarFlag("LDEBUG")) return;
     MSGINFO(text);
     CURSORWAIT();
   });

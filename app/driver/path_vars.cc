@@ -1,5 +1,6 @@
 #include "app/driver/path_vars.h"
 
+#include "app/data/catalogue_fields.h"
 #include "app/driver/driver_vars.h"
 #include "runtime/memvars.h"
 
@@ -20,7 +21,7 @@ PathVars PathVars::Make(std::string_view from_drive, std::string_view to_drive,
   p.to_drive = std::string(to_drive);
   p.to_path = NormalizeFolder(to_folder);
   p.to_drvpth = p.to_drive + p.to_path + "\\";
-  p.temp_path = RTrim(p.to_path + "\\temp");
+  p.temp_path = TrimRight(p.to_path + "\\temp");
   p.temp_drvpth = p.to_drive + p.temp_path + "\\";
   return p;
 }

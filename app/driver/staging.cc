@@ -1,7 +1,7 @@
 // The phases of UPDATE1 that move files: staging and unpacking the archive, bitmaps,
 // the old catalogue, program files, libraries and the temp clean-up.
+#include "app/data/catalogue_fields.h"
 #include "app/driver/catalogue_reset.h"
-#include "app/driver/driver_vars.h"
 #include "app/driver/msgdebug.h"
 #include "app/driver/recovery.h"
 #include "app/driver/update_run.h"
@@ -59,7 +59,7 @@ void StageArchive(UpdateRun& run, const std::string& base) {
 void InstallBitmaps(UpdateRun& run) {
   const PathVars& p = run.paths;
   for (const std::string& name : ListNames("*.bmp")) {
-    const std::string upper = Upper(name);
+    const std::string upper = UpperText(name);
     if (upper == "LOGOP.BMP" || upper == "LOGO.BMP") continue;
     COPYFILE(name, p.Installed(name));
   }
@@ -98,7 +98,7 @@ void InstallLibraries(UpdateRun& run) {
   for (const std::string& name : ListNames("*.dll")) {
     run.progress.Show("Copying " + name + " to " + p.to_drive + p.to_path);
     // The zip library of the installer itself is never installed.
-    if (Upper(name) != "KVRZIPDLL.DLL") COPYFILE(name, p.Installed(name));
+    if (UpperText(name) != "KVRZIPDLL.DLL") COPYFILE(name, p.Installed(name));
   }
   LeaveTemp();
   MSGDEBUG("Copied DLL'S To " + p.to_drive + p.to_path);

@@ -1,5 +1,6 @@
 #include "app/driver/update.h"
 
+#include "app/data/catalogue_fields.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/getdir.h"
 #include "app/driver/layout.h"
@@ -30,7 +31,7 @@ DriveAndFolder SplitDialogPath(std::string_view value) {
   if (!v.empty() && v[0] == '/') v = HostToDos(v);
   DriveAndFolder out;
   out.drive = v.substr(0, 2);
-  out.folder = v.size() > 2 ? RTrim(v.substr(2)) : std::string();
+  out.folder = v.size() > 2 ? TrimRight(v.substr(2)) : std::string();
   if (AllTrim(out.folder) == "\\") out.folder.clear();
   return out;
 }
@@ -162,7 +163,7 @@ void UPDATE() {
     }
     const DriveAndFolder from = SplitDialogPath(source);
     const DriveAndFolder to = SplitDialogPath(target);
-    UPDATE1(from.drive, to.drive, RTrim(to.folder), RTrim(from.folder), "PX", "PXUPD");
+    UPDATE1(from.drive, to.drive, TrimRight(to.folder), TrimRight(from.folder), "PX", "PXUPD");
   });
 }
 

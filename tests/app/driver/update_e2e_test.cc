@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "app/driver/driver_vars.h"
+#include "app/data/catalogue_fields.h"
 #include "app/driver/main.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
@@ -342,7 +342,7 @@ TEST_F(UpdateE2eTest, InstallationWithoutCatalogueTakesTheShippedOne) {
   EXPECT_NE(FindLine(lines, "Unable to open supplier.DBF. File does not exist"), -1);
   const pxdb::CatalogueReport check = pxdb::CheckCatalogue(Inst(), false);
   for (const std::string& fault : check.faults) {
-    EXPECT_NE(Upper(fault).find("SUPPLIER"), std::string::npos) << fault;
+    EXPECT_NE(UpperText(fault).find("SUPPLIER"), std::string::npos) << fault;
   }
   EXPECT_TRUE(Exists("promocod.ntx"));
   ExpectMainApplicationStartedLast();
