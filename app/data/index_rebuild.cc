@@ -13,6 +13,7 @@
 
 #include "app/data/catalogue.h"
 #include "app/data/catalogue_fields.h"
+#include "app/data/show_progress.h"
 #include "engine/expr/block.h"
 #include "engine/expr/eval_text.h"
 #include "engine/workarea/commands.h"
@@ -20,7 +21,6 @@
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
 #include "runtime/memvars.h"
-#include "ui/control.h"
 #include "ui/messages.h"
 
 namespace px {
@@ -38,14 +38,6 @@ struct RebuildEntry {
   bool zap = false;
   bool skip = false;  // NOINDEX
 };
-
-// Shows a progress text: assigns it, refreshes the control, lets the windows repaint.
-void Progress(std::string* message, TControl* control, const std::string& text) {
-  if (message != nullptr) *message = text;
-  if (control != nullptr) control->Refresh();
-  SYSREFRESH();
-  CURSORWAIT();
-}
 
 // The key of the catalogue's own index: the field DB_ALIAS of the area INDEXDEF.
 std::shared_ptr<const CodeBlock> CatalogueKeyBlock() {
@@ -101,18 +93,18 @@ void INIT_IDX(bool /*ignored*/, bool zap, TDialog* /*window*/, std::string* mess
     return;
   }
 
-  Progress(message, control, "Indexing INDEXDEF");
+  ShowProgress(message, control, "Indexing INDEXDEF");
   DBCREATEINDEX(kCatalogueFile, kCatalogueKeyText, CatalogueKeyBlock(), false);
   ORDLISTCLEAR();
 
-  Progress(message, control, "Preparing Array of Databases");
+  ShowProgress(message, control, "Preparing Array of Databases");
   const std::vector<RebuildEntry> list = ReadRebuildList();
   DBCLOSEAREA();
 
   for (const RebuildEntry& entry : list) {
     if (!entry.skip && OPNALIAS(entry.alias, true, false)) {
-      Progress(message, control,
-               "Indexing " + UpperText(entry.alias) + " To " + UpperText(entry.index));
+      ShowProgress(message, control,
+                   "Indexing " + UpperText(entry.alias) + " To " + UpperText(entry.index));
       if (zap && entry.zap) DBZAP();
       if (entry.pack) DBPACK();
       if (!entry.index.empty()) CreateEntryIndex(entry, vars);

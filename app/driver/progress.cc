@@ -2,16 +2,8 @@
 
 #include "runtime/env.h"
 #include "ui/control.h"
-#include "ui/messages.h"
 
 namespace px {
-
-void ShowProgress(std::string* message, TControl* control, std::string_view text) {
-  if (message != nullptr) *message = std::string(text);
-  if (control != nullptr && control->alive()) control->Refresh();
-  SYSREFRESH();
-  CURSORWAIT();
-}
 
 void Progress::Redisplay() {
   if (field != nullptr && field->alive()) field->Refresh();

@@ -12,13 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/data/show_progress.h"
+
 namespace px {
 
 class TControl;
-
-// Stores the text in *message (when given), refreshes the control (when given and
-// still on its dialog), pumps window messages and sets the wait cursor.
-void ShowProgress(std::string* message, TControl* control, std::string_view text);
 
 struct Progress {
   std::string text = "Please Wait...";
