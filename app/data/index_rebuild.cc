@@ -30,7 +30,6 @@ namespace {
 // One catalogue record as the rebuild needs it.
 struct RebuildEntry {
   std::string alias;
-  std::string table;  // carried for completeness; the table is found through the alias
   std::string index;
   std::string key_text;
   std::string folder;
@@ -53,7 +52,6 @@ std::vector<RebuildEntry> ReadRebuildList() {
   for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
     RebuildEntry entry;
     entry.alias = CatalogueText("DB_ALIAS");
-    entry.table = CatalogueText("DB_NAME");
     entry.index = CatalogueText("IN_NAME");
     entry.key_text = CatalogueText("IN_STR");
     entry.folder = CatalogueText("PATH");

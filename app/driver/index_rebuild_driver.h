@@ -8,7 +8,6 @@
 namespace px {
 
 class TDialog;
-class TGet;
 struct Progress;
 struct UpdateRun;
 
