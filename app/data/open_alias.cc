@@ -96,14 +96,11 @@ bool Open(Lookup& lookup) {
     if (CatalogueFlag("FLOPPY")) MSGALERT("Check floppy is in the correct drive");
     return false;
   }
+  // Without indexes IND1..IND7 stay as OPNALIAS created them, empty.
   if (lookup.use_indexes && !CatalogueText("IN_NAME").empty()) {
     if (!OPNIDX(lookup.key, path)) {
       MSGALERT("Unable to Open Index Files");
       return false;
-    }
-  } else {
-    for (int slot = 1; slot <= kMaxAliasIndexes; ++slot) {
-      vars.Set(IndexVariable(slot), Value::String(""));
     }
   }
   std::string ind[kMaxAliasIndexes];
