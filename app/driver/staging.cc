@@ -38,9 +38,11 @@ void AlertAndBreak(const std::string& text) {
   BREAK();
 }
 
-bool EnterFolder(const std::string& drive, const std::string& folder) {
+void EnterFolder(const std::string& drive, const std::string& folder) {
   SETCURDRIVE(Value::String(drive));
-  return DIRCHANGE(Value::String(drive + (folder.empty() ? std::string("\\") : folder))) == 0;
+  if (DIRCHANGE(Value::String(drive + (folder.empty() ? std::string("\\") : folder))) != 0) {
+    AlertAndBreak("Unable to Access Directory: " + drive + folder);
+  }
 }
 
 void StageArchive(UpdateRun& run, const std::string& base) {

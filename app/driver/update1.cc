@@ -69,15 +69,11 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     BACKZIP();
 
     step.set_line(4);
-    if (!EnterFolder(p.from_drive, p.from_path)) {
-      AlertAndBreak("Unable to Access Directory: " + p.from_drive + p.from_path);
-    }
+    EnterFolder(p.from_drive, p.from_path);
     MSGDEBUG("Changed to FROM Directory");
 
     step.set_line(5);
-    if (!EnterFolder(p.to_drive, p.to_path)) {
-      AlertAndBreak("Unable to Access Directory: " + p.to_drive + p.to_path);
-    }
+    EnterFolder(p.to_drive, p.to_path);
     MSGDEBUG("Changed to TO Directory");
 
     step.set_line(6);
@@ -94,9 +90,7 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     InstallBitmaps(run);
 
     step.set_line(10);
-    if (!EnterFolder(p.to_drive, p.to_path)) {
-      AlertAndBreak("Unable to Access Directory: " + p.to_drive + p.to_path);
-    }
+    EnterFolder(p.to_drive, p.to_path);
     MSGDEBUG("Changed to TO Directory");
 
     step.set_line(11);

@@ -32,8 +32,9 @@ struct UpdateRun {
 // Shows the alert and abandons the stretch with BREAK.
 [[noreturn]] void AlertAndBreak(const std::string& text);
 
-// Enters drive + folder (the drive's root for an empty folder); false when it cannot.
-bool EnterFolder(const std::string& drive, const std::string& folder);
+// Enters drive + folder (the drive's root for an empty folder); when it cannot, shows
+// "Unable to Access Directory: " with drive + folder and abandons the stretch with BREAK.
+void EnterFolder(const std::string& drive, const std::string& folder);
 
 // Phase 8: copies the archive from the source folder into temp (the current folder)
 // and unpacks it there with the update password.
