@@ -4,12 +4,12 @@
 #include <string>
 
 #include "app/data/catalogue_fields.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/rename_journal.h"
 #include "app/driver/update.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
-#include "runtime/directory.h"
 #include "runtime/env.h"
 #include "runtime/memvars.h"
 #include "runtime/settings.h"
@@ -39,7 +39,7 @@ void ApplyInstallerSettings() {
 }
 
 void RepairCataloguePaths() {
-  if (!FILE(Value::String("indexdef.dbf"))) return;
+  if (!CatalogueHere()) return;
   DBSELECTAREA(0);
   DBUSEAREA(false, "", "indexdef", "indexdef");
   if (!USED()) return;

@@ -3,6 +3,7 @@
 #include "app/data/catalogue_fields.h"
 #include "app/driver/catalogue_reset.h"
 #include "app/driver/msgdebug.h"
+#include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
 #include "app/driver/update_run.h"
 #include "archive/unzip_file.h"
@@ -71,7 +72,7 @@ void SaveOldCatalogue(UpdateRun& run) {
   const PathVars& p = run.paths;
   run.progress.Show("Copying Setup Files.");
   run.rebuild = false;
-  if (FILE(Value::String("INDEXDEF.DBF"))) {
+  if (CatalogueHere()) {
     // A copy saved by an update that did not finish still holds the site's folder
     // paths (the catalogue may already be the shipped one): it is kept.
     if (CatalogueResetPending(p.to_drvpth) && FILE(Value::String("OLDEXDEF.DBF"))) {
