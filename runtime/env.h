@@ -214,6 +214,14 @@ inline void SleepSeconds(double seconds) {
 // Today's date as a Julian day number.
 int32_t Today();
 
+// Reads the whole file (opened for reading, shared with everyone) into *text. False when
+// it cannot be opened, its size cannot be taken or reading fails. A file that shrank
+// while it was read gives what was read, or false when `exact_size` asks for all of it.
+bool ReadWholeFile(std::string_view name, std::string* text, bool exact_size = false);
+// Creates (or empties) the file, held exclusively, writes the text and syncs it to
+// disk; the sync is only asked for when the text was written whole. False on any failure.
+bool WriteWholeFile(std::string_view name, std::string_view text);
+
 }  // namespace px
 
 #endif  // PX_RUNTIME_ENV_H_

@@ -53,16 +53,8 @@ IniFile IniFile::Parse(std::string_view text) {
 }
 
 IniFile IniFile::Load(std::string_view name) {
-  int code = 0;
-  std::unique_ptr<File> f =
-      GetEnv()->OpenFile(name, FileAccess::kRead, FileShare::kDenyNone, &code);
-  if (f == nullptr) return IniFile();
-  const int64_t size = f->Size();
-  if (size <= 0) return IniFile();
-  std::string text(static_cast<size_t>(size), '\0');
-  const int64_t got = f->ReadAt(0, text.data(), text.size());
-  if (got < 0) return IniFile();
-  text.resize(static_cast<size_t>(got));
+  std::string text;
+  if (!ReadWholeFile(name, &text)) return IniFile();
   return Parse(text);
 }
 

@@ -293,16 +293,8 @@ std::string FindProgram(std::string_view name) {
 
 bool ReadBatchFile(std::string_view host_path, std::vector<Command>* commands) {
   commands->clear();
-  int code = 0;
-  std::unique_ptr<File> f =
-      GetEnv()->OpenFile(host_path, FileAccess::kRead, FileShare::kDenyNone, &code);
-  if (f == nullptr) return false;
-  const int64_t size = f->Size();
-  if (size < 0) return false;
-  std::string text(static_cast<size_t>(size), '\0');
-  const int64_t got = f->ReadAt(0, text.data(), text.size());
-  if (got < 0) return false;
-  text.resize(static_cast<size_t>(got));
+  std::string text;
+  if (!ReadWholeFile(host_path, &text)) return false;
   const size_t eof = text.find('\x1a');
   if (eof != std::string::npos) text.resize(eof);
   size_t pos = 0;

@@ -1,7 +1,5 @@
 #include "app/driver/catalogue_reset.h"
 
-#include <memory>
-
 #include "app/driver/path_vars.h"
 #include "app/driver/progress.h"
 #include "engine/workarea/commands.h"
@@ -35,13 +33,7 @@ void NoteCatalogueSaved(const std::string& folder) {
   static const std::string text =
       "An update is in progress: oldexdef.dbf holds the catalogue's folder paths from before "
       "it.\r\n";
-  int code = 0;
-  std::unique_ptr<File> f =
-      GetEnv()->CreateFile(folder + kResetMarker, FileShare::kExclusive, &code);
-  if (f != nullptr) {
-    f->WriteAt(0, text.data(), text.size());
-    f->Sync();
-  }
+  WriteWholeFile(folder + kResetMarker, text);
 }
 
 void ResetCataloguePaths(const PathVars& p, Progress& progress) {

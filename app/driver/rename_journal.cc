@@ -11,24 +11,6 @@ namespace {
 constexpr char kJournalDraft[] = "zzrename.tmp";
 constexpr int kRetries = 5;
 
-bool WriteWhole(const std::string& name, const std::string& text) {
-  int code = 0;
-  std::unique_ptr<File> f = GetEnv()->CreateFile(name, FileShare::kExclusive, &code);
-  if (f == nullptr) return false;
-  return f->WriteAt(0, text.data(), text.size()) == static_cast<int64_t>(text.size()) && f->Sync();
-}
-
-bool ReadWhole(const std::string& name, std::string* text) {
-  int code = 0;
-  std::unique_ptr<File> f =
-      GetEnv()->OpenFile(name, FileAccess::kRead, FileShare::kDenyNone, &code);
-  if (f == nullptr) return false;
-  const int64_t size = f->Size();
-  if (size < 0) return false;
-  text->resize(static_cast<size_t>(size));
-  return f->ReadAt(0, text->data(), text->size()) == size;
-}
-
 // Asks the OS to write a finished file to disk before it replaces an installed one.
 bool SyncFile(const std::string& name, int* os_code) {
   std::unique_ptr<File> f =
@@ -88,7 +70,7 @@ ReplaceOutcome ReplaceAsOne(const std::string& folder, const std::vector<Pending
     }
   }
   // The journal appears whole or not at all.
-  if (!WriteWhole(folder + kJournalDraft, JournalText(renames)) ||
+  if (!WriteWholeFile(folder + kJournalDraft, JournalText(renames)) ||
       env->ReplaceFile(folder + kJournalDraft, folder + kRenameJournal) != kOsOk) {
     env->DeleteFile(folder + kJournalDraft);
     *os_code = kOsUnknown;
@@ -118,7 +100,8 @@ bool CompletePendingRenames(const std::string& folder) {
   if (!env->FileExists(journal)) return true;
   std::string text;
   std::vector<PendingRename> renames;
-  if (!ReadWhole(journal, &text) || !ParseJournal(text, &renames)) return false;
+  if (!ReadWholeFile(journal, &text, /*exact_size=*/true) || !ParseJournal(text, &renames))
+    return false;
   for (const PendingRename& r : renames) {
     const std::string from = folder + r.from;
     if (!env->FileExists(from)) continue;  // done before the stop
