@@ -113,6 +113,17 @@ ScopedErrorHandler::~ScopedErrorHandler() {
   SetErrorHandler(std::move(previous_));
 }
 
+ScopedErrorObserver::ScopedErrorObserver(std::function<void(const Error&)> observer) {
+  previous_ = SetErrorHandler([this, observer = std::move(observer)](Error& e) {
+    observer(e);
+    return previous_ ? previous_(e) : StandardErrorHandler(e);
+  });
+}
+
+ScopedErrorObserver::~ScopedErrorObserver() {
+  SetErrorHandler(std::move(previous_));
+}
+
 ErrorAnswer StandardErrorHandler(Error& e) {
   ProcessState& state = GetProcessState();
   if (e.gen_code == kErrZeroDiv) return ErrorAnswer::Substitute(Value::Integer(0));

@@ -124,6 +124,20 @@ class ScopedErrorHandler {
   ErrorHandler previous_;
 };
 
+// Shows each error raised during the life of the object to an observer, then hands it
+// to the handler installed before (the standard handler when there was none), whose
+// answer stands; restores that handler at the end.
+class ScopedErrorObserver {
+ public:
+  explicit ScopedErrorObserver(std::function<void(const Error&)> observer);
+  ~ScopedErrorObserver();
+  ScopedErrorObserver(const ScopedErrorObserver&) = delete;
+  ScopedErrorObserver& operator=(const ScopedErrorObserver&) = delete;
+
+ private:
+  ErrorHandler previous_;
+};
+
 // The standard handler: steps 1 to 3 of the handling order (zero division gives 0;
 // open errors with OS code 32 or 5 and append-lock errors that can default set the
 // network-error flag and answer default), then the report hook.

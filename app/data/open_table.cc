@@ -19,13 +19,11 @@ constexpr int kOpenAttempts = 11;
 // because another open holds the file (sharing violation or access denied); the errors
 // still reach the process handler as usual.
 bool OpenOnce(std::string_view file, std::string_view alias, bool exclusive, bool* held_elsewhere) {
-  const ErrorHandler outer = GetProcessState().handler;
-  ScopedErrorHandler watch([&outer, held_elsewhere](Error& e) {
+  ScopedErrorObserver watch([held_elsewhere](const Error& e) {
     if (e.gen_code == kErrOpen &&
         (e.os_code == kOsSharingViolation || e.os_code == kOsAccessDenied)) {
       *held_elsewhere = true;
     }
-    return outer ? outer(e) : StandardErrorHandler(e);
   });
   return DBUSEAREA(false, "", file, alias, !exclusive, false);
 }

@@ -18,7 +18,6 @@ class ErrorWatch {
  public:
   // Errors of the listed general codes are noted as seen but do not count as failures.
   explicit ErrorWatch(std::initializer_list<int> tolerated = {});
-  ~ErrorWatch();
   ErrorWatch(const ErrorWatch&) = delete;
   ErrorWatch& operator=(const ErrorWatch&) = delete;
 
@@ -28,10 +27,10 @@ class ErrorWatch {
   const Error& first_failure() const { return first_; }
 
  private:
-  ErrorHandler previous_;
   std::set<int> tolerated_;
   int failures_ = 0;
   Error first_;
+  ScopedErrorObserver observer_;  // last: it sees errors only once the rest is set up
 };
 
 }  // namespace px
