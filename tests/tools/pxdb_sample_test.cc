@@ -15,6 +15,7 @@
 #include "runtime/error.h"
 #include "tests/engine/faulty_env.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -25,19 +26,8 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 std::vector<std::string> FileNames(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
