@@ -11,6 +11,7 @@
 #include "runtime/date.h"
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
+#include "tools/pxdb/field_spec.h"
 #include "tools/pxdb/sample_lists.h"
 #include "tools/pxdb/sample_random.h"
 #include "tools/pxdb/table_access.h"
@@ -190,13 +191,8 @@ class SampleBuilder {
   // Creates a table and opens it exclusively under its alias in the lowest free area.
   bool CreateAndOpen(const SampleTable& table, EngineSession& session, std::string* error) {
     const std::string path = Path(table.file + ".dbf");
-    std::vector<Value> entries;
-    for (const FieldDef& f : table.fields) {
-      entries.push_back(Value::Array({Value::String(f.name), Value::String(std::string(1, f.type)),
-                                      Value::Integer(f.len), Value::Integer(f.dec)}));
-    }
     DBSELECTAREA(0);
-    if (!DBCREATE(path, Value::Array(std::move(entries))) ||
+    if (!DBCREATE(path, StructureOf(table.fields)) ||
         !DBUSEAREA(false, "", path, table.alias, false, false)) {
       if (!Failed(session, path, error)) *error = path + ": cannot be created";
       return false;
