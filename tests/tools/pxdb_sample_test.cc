@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/data/catalogue_fields.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -197,7 +198,7 @@ TEST_F(PxdbSampleTest, IndexesAreTheOnesPxdbIndexBuilds) {
   }
   // The catalogue's key names its alias, so it is built with the catalogue under it.
   ASSERT_TRUE(DBUSEAREA(true, "", Inst("indexdef.dbf"), "INDEXDEF", false, true));
-  DBCREATEINDEX(dir_.File("again"), pxdb::kCatalogueKey);
+  DBCREATEINDEX(dir_.File("again"), kCatalogueKeyText);
   DBCLOSEAREA();
   EXPECT_TRUE(ReadFileBytes(Inst("indexdef.ntx")) == ReadFileBytes(dir_.File("again.ntx")));
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/data/catalogue_fields.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -32,13 +33,6 @@ std::string Zero(uint64_t n, int width) {
   return s;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 // The first n letters of a name in upper case.
 std::string Letters(std::string_view name, size_t n) {
   std::string s;
@@ -46,7 +40,7 @@ std::string Letters(std::string_view name, size_t n) {
     if (s.size() == n) break;
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) s += c;
   }
-  return Upper(s);
+  return UpperText(s);
 }
 
 std::string Phone(SampleRandom& r) {
@@ -238,9 +232,10 @@ class SampleBuilder {
 
   bool WriteCatalogue(EngineSession& session, SampleTableCount* count, std::string* error) {
     session.Clear();
+    const std::string file(kCatalogueFile);
     const SampleTable catalogue{
-        "indexdef", "indexdef", CatalogueFields(), {{"indexdef", kCatalogueKey}}};
-    const std::string path = Path("indexdef.dbf");
+        "indexdef", file, CatalogueFields(), {{file, std::string(kCatalogueKeyText)}}};
+    const std::string path = Path(catalogue.file + ".dbf");
     if (!CreateAndOpen(catalogue, session, error)) return false;
     TableWriter w(catalogue, session);
     for (const SampleTable& table : SampleTables()) {
@@ -248,7 +243,7 @@ class SampleBuilder {
       if (rows.empty()) rows.push_back({"", ""});
       for (const SampleIndex& index : rows) {
         w.Append();
-        w.Text("DB_ALIAS", Upper(table.alias));
+        w.Text("DB_ALIAS", UpperText(table.alias));
         w.Text("DB_NAME", table.file);
         w.Text("IN_NAME", index.name);
         w.Text("IN_STR", index.key);
@@ -330,7 +325,7 @@ class SampleBuilder {
       w.Text("NAME", name);
       w.Text("CONTACT", std::string(r.Pick(kFirstNames)) + " " + surname);
       w.Text("ADDRESS", std::to_string(r.Between(1, 480)) + " " + r.Pick(kStreets));
-      w.Text("SUBURB", Upper(sub.name));
+      w.Text("SUBURB", UpperText(sub.name));
       w.Text("STATE", sub.state);
       w.Text("PCODE", Zero(static_cast<uint64_t>(sub.postcode), 4));
       w.Text("PHONE", Phone(r));
@@ -635,7 +630,7 @@ class SampleBuilder {
       std::string password;
       for (int c = 0; c < 8; ++c) password += static_cast<char>('A' + r.Below(26));
       w.Append();
-      w.Text("USERNAME", Upper(StaffName(i).substr(0, StaffName(i).find(' '))));
+      w.Text("USERNAME", UpperText(StaffName(i).substr(0, StaffName(i).find(' '))));
       w.Text("PASSWORD", password);
       w.Text("STAFF", StaffCode(i));
       w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
@@ -693,7 +688,7 @@ class SampleBuilder {
     for (size_t i = 0; i < n; ++i) {
       const Suburb& s = suburbs_[At(i, suburbs_.size())];
       w.Append();
-      w.Text("SUBURB", Upper(s.name));
+      w.Text("SUBURB", UpperText(s.name));
       w.Text("STATE", s.state);
       w.Text("PCODE", Zero(static_cast<uint64_t>(s.postcode), 4));
       w.Number("ZONE", static_cast<int64_t>(i % 6 + 1));
@@ -755,7 +750,7 @@ class SampleBuilder {
 bool IsTableFile(const std::string& name) {
   std::string base, ext;
   SplitExtension(name, &base, &ext);
-  ext = Upper(ext);
+  ext = UpperText(ext);
   return ext == ".DBF" || ext == ".DBT" || ext == ".NTX";
 }
 

@@ -53,9 +53,6 @@ const std::vector<SampleTable>& SampleTables();
 
 // The fields of the catalogue indexdef.
 std::vector<FieldDef> CatalogueFields();
-// Key expression of the catalogue's own index indexdef.ntx (evaluated with the
-// catalogue open under the alias INDEXDEF).
-inline constexpr const char* kCatalogueKey = "indexdef->db_alias";
 
 struct SampleTableCount {
   std::string alias;
