@@ -10,7 +10,6 @@
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
 #include "tools/pxdb/index_access.h"
-#include "tools/pxdb/sample_installation.h"
 #include "tools/pxdb/table_access.h"
 
 namespace px::pxdb {
@@ -51,7 +50,7 @@ std::string TableFolder(const std::string& folder, const Row& row) {
   if (row.multi || row.path.empty()) return folder;
   if (IsAbsolute(row.path) || folder.empty()) return row.path;
   std::string path = row.path;
-  const bool dos = folder.find('\\') != std::string::npos || HasDrive(folder);
+  const bool dos = IsDosFolder(folder);
   if (!dos) {
     for (char& c : path) {
       if (c == '\\') c = '/';

@@ -756,14 +756,6 @@ bool IsTableFile(const std::string& name) {
 
 }  // namespace
 
-std::string FileInFolder(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  const char last = folder.back();
-  if (last == '/' || last == '\\' || last == ':') return folder + name;
-  const bool dos = folder.find('\\') != std::string::npos || HasDrive(folder);
-  return folder + (dos ? "\\" : "/") + name;
-}
-
 bool MakeSampleInstallation(const std::string& folder, int scale, SampleResult* result,
                             std::string* error) {
   *result = SampleResult();

@@ -74,10 +74,6 @@ struct SampleResult {
 bool MakeSampleInstallation(const std::string& folder, int scale, SampleResult* result,
                             std::string* error);
 
-// A file name in a folder: the folder joined with the name by "\" for DOS paths and "/"
-// for host paths; the name alone when the folder is empty.
-std::string FileInFolder(const std::string& folder, const std::string& name);
-
 }  // namespace px::pxdb
 
 #endif  // PX_TOOLS_PXDB_SAMPLE_INSTALLATION_H_
