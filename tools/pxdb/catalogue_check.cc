@@ -17,7 +17,6 @@ namespace {
 
 // One visible catalogue record.
 struct Row {
-  uint32_t recno = 0;
   std::string alias;
   std::string table;  // DB_NAME
   std::string index;  // IN_NAME, empty when the record names none
@@ -123,7 +122,6 @@ class Checker {
         DBGOTO(recno);
         if (DELETED()) continue;
         Row row;
-        row.recno = recno;
         row.alias = CatalogueText("DB_ALIAS");
         row.table = CatalogueText("DB_NAME");
         row.index = CatalogueText("IN_NAME");
