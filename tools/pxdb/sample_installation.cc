@@ -58,10 +58,6 @@ std::string Note(SampleRandom& r) {
   return s;
 }
 
-int32_t Ymd(int y, int m, int d) {
-  return DateFromYmd(y, m, d);
-}
-
 // Writes the records of one table, open exclusively in the current area. Once the
 // engine has raised an error (a full disk) it writes nothing more, so that a failing
 // table costs one error and not one per field.
@@ -208,8 +204,7 @@ class SampleBuilder {
                " the table does not have";
       return false;
     }
-    *count = {table.alias, table.file, w.records(), w.deleted(),
-              static_cast<int>(table.indexes.size())};
+    *count = {table.alias, w.records(), w.deleted(), static_cast<int>(table.indexes.size())};
     return true;
   }
 
@@ -259,7 +254,7 @@ class SampleBuilder {
     // The catalogue's own index, built with the catalogue under its alias as the key
     // expression needs.
     if (!BuildIndexes(catalogue, session, error)) return false;
-    *count = {"indexdef", "indexdef", w.records(), 0, 1};
+    *count = {"indexdef", w.records(), 0, 1};
     return true;
   }
 
@@ -309,7 +304,7 @@ class SampleBuilder {
         if (b == i) {  // a record left behind by an entry that was never finished
           w.Append();
           w.Text("NAME", r.Chance(500) ? "" : "CASH SALE");
-          w.Date("OPENED", Ymd(2012, 1, 1) + static_cast<int32_t>(r.Below(4000)));
+          w.Date("OPENED", DateFromYmd(2012, 1, 1) + static_cast<int32_t>(r.Below(4000)));
         }
       }
       const char* surname = r.Pick(kSurnames);
@@ -334,7 +329,7 @@ class SampleBuilder {
       w.Text("SALESID", AnySalesCode(r));
       w.Money("DISCOUNT", 250 * r.Between(0, 4));
       w.Money("CREDIT", 100000 * r.Between(0, 50));
-      w.Date("OPENED", Ymd(2005, 1, 1) + static_cast<int32_t>(r.Below(6500)));
+      w.Date("OPENED", DateFromYmd(2005, 1, 1) + static_cast<int32_t>(r.Below(6500)));
       w.Flag("ACTIVE", !r.Chance(50));
       if (r.Chance(125)) w.Text("NOTES", Note(r));
       if (r.Chance(5)) w.Delete();
@@ -370,7 +365,7 @@ class SampleBuilder {
 
   void FillQuotes(TableWriter& w) {
     SampleRandom r(kSeed + 12);
-    const int32_t first_day = Ymd(2016, 1, 4);
+    const int32_t first_day = DateFromYmd(2016, 1, 4);
     const uint32_t blanks[] = {1, quotes_ / 2};
     for (uint32_t q = 0; q < quotes_; ++q) {
       const int32_t day = first_day + static_cast<int32_t>(q * 2900ULL / quotes_) +
@@ -613,7 +608,7 @@ class SampleBuilder {
       w.Text("NAME", StaffName(i));
       w.Text("POSITION", r.Pick(kPositions));
       w.Text("PHONE", Phone(r));
-      w.Date("STARTED", Ymd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
+      w.Date("STARTED", DateFromYmd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
       w.Money("RATE", 2800 + 50 * r.Between(0, 60));
     }
   }
@@ -634,7 +629,7 @@ class SampleBuilder {
       w.Text("PASSWORD", password);
       w.Text("STAFF", StaffCode(i));
       w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
-      w.Date("LASTLOGIN", Ymd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
+      w.Date("LASTLOGIN", DateFromYmd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
     }
   }
 
@@ -661,7 +656,7 @@ class SampleBuilder {
     for (uint32_t i = 0; i < n; ++i) {
       w.Append();
       w.Text("CODE", CustomerOf(r));
-      w.Date("DATE", Ymd(2016, 2, 1) + static_cast<int32_t>(r.Below(2900)));
+      w.Date("DATE", DateFromYmd(2016, 2, 1) + static_cast<int32_t>(r.Below(2900)));
       w.Text("STAFF", StaffCode(r.Below(static_cast<uint32_t>(Fixed(12)))));
       w.Text("SUBJECT", r.Pick(kSubjects));
       w.Flag("DONE", r.Chance(800));
@@ -719,7 +714,7 @@ class SampleBuilder {
     w.Number("BACKUP", 3);
     w.Text("VERSION", "5.2");
     w.Money("GSTRATE", 1000);
-    w.Date("LASTUPDATE", Ymd(2024, 3, 15));
+    w.Date("LASTUPDATE", DateFromYmd(2024, 3, 15));
   }
 
   // Label settings left empty, as an installation from before they existed has them.

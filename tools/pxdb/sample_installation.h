@@ -56,7 +56,6 @@ std::vector<FieldDef> CatalogueFields();
 
 struct SampleTableCount {
   std::string alias;
-  std::string file;
   uint32_t records = 0;  // deleted ones included
   uint32_t deleted = 0;
   int indexes = 0;
