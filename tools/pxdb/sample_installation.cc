@@ -159,13 +159,10 @@ class SampleBuilder {
   // scale 1 on, entries spread over the whole list at scale 0.
   size_t At(size_t i, size_t size) const { return scale_ == 0 ? i * size / Fixed(size) : i; }
   // An entry of a fixed list that the installation holds.
-  template <typename T>
-  const T& Any(SampleRandom& r, const std::vector<T>& list) const {
-    return list[At(r.Below(static_cast<uint32_t>(Fixed(list.size()))), list.size())];
-  }
-  const Code& AnyCustCat(SampleRandom& r) const {
-    const size_t n = std::size(kCustCats);
-    return kCustCats[At(r.Below(static_cast<uint32_t>(Fixed(n))), n)];
+  template <typename List>
+  const auto& Any(SampleRandom& r, const List& list) const {
+    const size_t n = std::size(list);
+    return list[At(r.Below(static_cast<uint32_t>(Fixed(n))), n)];
   }
   std::string AnySalesCode(SampleRandom& r) const {
     return SalesCode(r.Below(static_cast<uint32_t>(Fixed(8))));
@@ -280,19 +277,31 @@ class SampleBuilder {
   // the last, when there are fewer).
   static size_t BlankAt(size_t rows) { return std::min<size_t>(2, rows); }
 
+  // Writes n rows of a fixed list, row(i) for i from 0, with the blank-key row that
+  // blank() writes coming before row BlankAt(n) (after the last when n is that small).
+  template <typename Blank, typename Row>
+  static void RowsWithBlank(size_t n, Blank blank, Row row) {
+    for (size_t i = 0; i <= n; ++i) {
+      if (i == BlankAt(n)) blank();
+      if (i == n) break;
+      row(i);
+    }
+  }
+
   // A look-up table of codes and descriptions, with one blank-code row.
   void FillCodes(TableWriter& w, const Code* codes, size_t n_all) {
     const size_t n = Fixed(n_all);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", codes[At(i, n_all)].code);
-      w.Text("DESC", codes[At(i, n_all)].desc);
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", codes[At(i, n_all)].code);
+          w.Text("DESC", codes[At(i, n_all)].desc);
+        });
   }
 
   void FillCustomer(TableWriter& w) {
@@ -325,7 +334,7 @@ class SampleBuilder {
       w.Text("PCODE", Zero(static_cast<uint64_t>(sub.postcode), 4));
       w.Text("PHONE", Phone(r));
       if (r.Chance(300)) w.Text("FAX", Phone(r));
-      w.Text("CATEGORY", AnyCustCat(r).code);
+      w.Text("CATEGORY", Any(r, kCustCats).code);
       w.Text("SALESID", AnySalesCode(r));
       w.Money("DISCOUNT", 250 * r.Between(0, 4));
       w.Money("CREDIT", 100000 * r.Between(0, 50));
@@ -466,61 +475,63 @@ class SampleBuilder {
   void FillAssemblies(TableWriter& w) {
     SampleRandom r(kSeed + 15);
     const size_t n = Fixed(assemblies_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "New assembly");
-      }
-      if (i == n) break;
-      const Assembly& a = assemblies_[At(i, assemblies_.size())];
-      w.Append();
-      w.Text("SHORTCUT", a.shortcut);
-      w.Text("DESC", a.desc);
-      w.Text("CATEGORY", a.category);
-      for (size_t t_i = 0; t_i < Fixed(alum_.size()); ++t_i) {
-        const AlumType& t = alum_[At(t_i, alum_.size())];
-        if (t.series->category == std::string_view(a.category)) {
-          w.Text("ALUMTYPE", t.code);
-          break;
-        }
-      }
-      w.Text("GLASTYPE", a.glass);
-      w.Number("WIDTH", a.width);
-      w.Number("HEIGHT", a.height);
-      w.Number("PANELS", a.panels);
-      w.Money("LABOUR", 4500 + a.panels * 1500 + (a.width + a.height) * 2);
-      w.Money("PRICE", 12000 + static_cast<int64_t>(a.width) * a.height / 40);
-      if (i % 3 == 0) {  // a cut list, long enough for several memo blocks at times
-        std::string cut = "Cut list for " + a.desc + ":\r\n";
-        for (int p = 0, parts = r.Between(2, 24); p < parts; ++p) {
-          cut += std::to_string(r.Between(1, 4)) + " x " +
-                 (p % 2 == 0 ? "head/sill " + std::to_string(a.width - 12 - p)
-                             : "jamb " + std::to_string(a.height - 12 - p)) +
-                 "\r\n";
-        }
-        w.Text("INSTRUCT", cut);
-      }
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "New assembly");
+        },
+        [&](size_t i) {
+          const Assembly& a = assemblies_[At(i, assemblies_.size())];
+          w.Append();
+          w.Text("SHORTCUT", a.shortcut);
+          w.Text("DESC", a.desc);
+          w.Text("CATEGORY", a.category);
+          for (size_t t_i = 0; t_i < Fixed(alum_.size()); ++t_i) {
+            const AlumType& t = alum_[At(t_i, alum_.size())];
+            if (t.series->category == std::string_view(a.category)) {
+              w.Text("ALUMTYPE", t.code);
+              break;
+            }
+          }
+          w.Text("GLASTYPE", a.glass);
+          w.Number("WIDTH", a.width);
+          w.Number("HEIGHT", a.height);
+          w.Number("PANELS", a.panels);
+          w.Money("LABOUR", 4500 + a.panels * 1500 + (a.width + a.height) * 2);
+          w.Money("PRICE", 12000 + static_cast<int64_t>(a.width) * a.height / 40);
+          if (i % 3 == 0) {  // a cut list, long enough for several memo blocks at times
+            std::string cut = "Cut list for " + a.desc + ":\r\n";
+            for (int p = 0, parts = r.Between(2, 24); p < parts; ++p) {
+              cut += std::to_string(r.Between(1, 4)) + " x " +
+                     (p % 2 == 0 ? "head/sill " + std::to_string(a.width - 12 - p)
+                                 : "jamb " + std::to_string(a.height - 12 - p)) +
+                     "\r\n";
+            }
+            w.Text("INSTRUCT", cut);
+          }
+        });
   }
 
   void FillGlassTypes(TableWriter& w) {
     const size_t n = Fixed(glass_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("CATEGORY", "FLT");
-      }
-      if (i == n) break;
-      const GlassType& g = glass_[At(i, glass_.size())];
-      w.Append();
-      w.Text("CODE", g.code);
-      w.Text("DESC", g.desc);
-      w.Text("CATEGORY", g.category);
-      w.Money("THICK", g.thick_hundredths);
-      w.Money("WEIGHT", g.thick_hundredths * 5 / 2);
-      w.Money("PRICE", g.price_cents);
-      w.Flag("SAFETY", g.safety);
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("CATEGORY", "FLT");
+        },
+        [&](size_t i) {
+          const GlassType& g = glass_[At(i, glass_.size())];
+          w.Append();
+          w.Text("CODE", g.code);
+          w.Text("DESC", g.desc);
+          w.Text("CATEGORY", g.category);
+          w.Money("THICK", g.thick_hundredths);
+          w.Money("WEIGHT", g.thick_hundredths * 5 / 2);
+          w.Money("PRICE", g.price_cents);
+          w.Flag("SAFETY", g.safety);
+        });
   }
 
   void FillGlassCats(TableWriter& w) { FillCodes(w, kGlassCats, std::size(kGlassCats)); }
@@ -528,44 +539,45 @@ class SampleBuilder {
 
   void FillCustCats(TableWriter& w) {
     const size_t n = Fixed(std::size(kCustCats));
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) w.Append();
-      if (i == n) break;
-      w.Append();
-      const Code& c = kCustCats[At(i, std::size(kCustCats))];
-      w.Text("CODE", c.code);
-      w.Text("DESC", c.desc);
-      w.Money("DISCOUNT", static_cast<int64_t>(i % 4) * 250);
-    }
+    RowsWithBlank(
+        n, [&] { w.Append(); },
+        [&](size_t i) {
+          w.Append();
+          const Code& c = kCustCats[At(i, std::size(kCustCats))];
+          w.Text("CODE", c.code);
+          w.Text("DESC", c.desc);
+          w.Money("DISCOUNT", static_cast<int64_t>(i % 4) * 250);
+        });
   }
 
   void FillAlumTypes(TableWriter& w) {
     const size_t n = Fixed(alum_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "Special order");
-      }
-      if (i == n) break;
-      const AlumType& a = alum_[At(i, alum_.size())];
-      const std::string_view cat = a.series->category;
-      w.Append();
-      w.Text("CODE", a.code);
-      w.Text("DESC", a.desc);
-      w.Text("CATEGORY", a.series->category);
-      w.Text("COLOUR", a.colour->name);
-      w.Money("PRICE", a.price_cents);
-      // Special colours are made for their own range only until the update opens them
-      // to every category.
-      w.Flag("SPECIAL", a.colour->special);
-      w.Flag("WINDOW", cat == "RES");
-      w.Flag("DOOR", cat == "DOOR");
-      w.Flag("COMMERCIAL", cat == "COMM");
-      w.Flag("SHOWER", cat == "SHWR");
-      w.Flag("WARDROBE", cat == "WARD");
-      w.Flag("SECURITY", cat == "SECU" || cat == "SCRN");
-      w.Flag("KITS", cat == "KITS" || (!a.colour->special && cat == "RES"));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "Special order");
+        },
+        [&](size_t i) {
+          const AlumType& a = alum_[At(i, alum_.size())];
+          const std::string_view cat = a.series->category;
+          w.Append();
+          w.Text("CODE", a.code);
+          w.Text("DESC", a.desc);
+          w.Text("CATEGORY", a.series->category);
+          w.Text("COLOUR", a.colour->name);
+          w.Money("PRICE", a.price_cents);
+          // Special colours are made for their own range only until the update opens them
+          // to every category.
+          w.Flag("SPECIAL", a.colour->special);
+          w.Flag("WINDOW", cat == "RES");
+          w.Flag("DOOR", cat == "DOOR");
+          w.Flag("COMMERCIAL", cat == "COMM");
+          w.Flag("SHOWER", cat == "SHWR");
+          w.Flag("WARDROBE", cat == "WARD");
+          w.Flag("SECURITY", cat == "SECU" || cat == "SCRN");
+          w.Flag("KITS", cat == "KITS" || (!a.colour->special && cat == "RES"));
+        });
   }
 
   void FillColours(TableWriter& w) {
@@ -597,57 +609,60 @@ class SampleBuilder {
   void FillStaff(TableWriter& w) {
     SampleRandom r(kSeed + 17);
     const size_t n = Fixed(12);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("POSITION", "Casual");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", StaffCode(i));
-      w.Text("NAME", StaffName(i));
-      w.Text("POSITION", r.Pick(kPositions));
-      w.Text("PHONE", Phone(r));
-      w.Date("STARTED", DateFromYmd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
-      w.Money("RATE", 2800 + 50 * r.Between(0, 60));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("POSITION", "Casual");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", StaffCode(i));
+          w.Text("NAME", StaffName(i));
+          w.Text("POSITION", r.Pick(kPositions));
+          w.Text("PHONE", Phone(r));
+          w.Date("STARTED", DateFromYmd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
+          w.Money("RATE", 2800 + 50 * r.Between(0, 60));
+        });
   }
 
   void FillUsers(TableWriter& w) {
     SampleRandom r(kSeed + 18);
     const size_t n = Fixed(10);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Number("LEVEL", 1);
-      }
-      if (i == n) break;
-      std::string password;
-      for (int c = 0; c < 8; ++c) password += static_cast<char>('A' + r.Below(26));
-      w.Append();
-      w.Text("USERNAME", UpperText(StaffName(i).substr(0, StaffName(i).find(' '))));
-      w.Text("PASSWORD", password);
-      w.Text("STAFF", StaffCode(i));
-      w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
-      w.Date("LASTLOGIN", DateFromYmd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Number("LEVEL", 1);
+        },
+        [&](size_t i) {
+          std::string password;
+          for (int c = 0; c < 8; ++c) password += static_cast<char>('A' + r.Below(26));
+          w.Append();
+          w.Text("USERNAME", UpperText(StaffName(i).substr(0, StaffName(i).find(' '))));
+          w.Text("PASSWORD", password);
+          w.Text("STAFF", StaffCode(i));
+          w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
+          w.Date("LASTLOGIN", DateFromYmd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
+        });
   }
 
   void FillSalesIds(TableWriter& w) {
     SampleRandom r(kSeed + 19);
     const size_t n = Fixed(8);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("NAME", "House account");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", SalesCode(i));
-      w.Text("NAME", StaffName(i + 20));
-      w.Text("PHONE", Phone(r));
-      w.Money("COMMISSION", 250 * r.Between(2, 12));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("NAME", "House account");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", SalesCode(i));
+          w.Text("NAME", StaffName(i + 20));
+          w.Text("PHONE", Phone(r));
+          w.Money("COMMISSION", 250 * r.Between(2, 12));
+        });
   }
 
   void FillCallLog(TableWriter& w) {
