@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 
 namespace px {
@@ -11,19 +12,8 @@ namespace {
 
 using test::ScratchDir;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 class PxdbEvalTest : public testing::Test {
  protected:
   void SetUp() override {

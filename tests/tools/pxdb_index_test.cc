@@ -6,6 +6,7 @@
 #include "engine/ntx/ntx_format.h"
 #include "engine/workarea/registry.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 
 namespace px {
@@ -15,19 +16,8 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 class PxdbIndexTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -13,6 +13,7 @@
 #include "engine/workarea/registry.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 
 namespace px {
@@ -20,19 +21,8 @@ namespace {
 
 using test::ScratchDir;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 // The pxdb program running in a process of its own, its standard output read through a
 // pipe.
 class PxdbProcess {

@@ -10,6 +10,7 @@
 #include "runtime/env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 
 namespace px {
@@ -18,26 +19,9 @@ namespace {
 using test::ReadFileBytes;
 using test::ScratchDir;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
-void ExpectOneLineError(const Result& r, const std::string& part) {
-  EXPECT_NE(r.code, 0);
-  EXPECT_EQ(r.err.rfind("pxdb: ", 0), 0u) << r.err;
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-  EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
-}
-
+using Result = test::PxdbResult;
+using test::ExpectOneLineError;
+using test::Pxdb;
 std::vector<std::string> Files(const ScratchDir& dir) {
   std::vector<std::string> out;
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {

@@ -6,6 +6,7 @@
 
 #include "runtime/env.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 
 namespace px {
@@ -14,19 +15,8 @@ namespace {
 using test::ReadFileBytes;
 using test::ScratchDir;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 std::string Row(const std::string& alias, const std::string& name, const std::string& index,
                 const std::string& key, const std::string& path = "") {
   return "{\"DB_ALIAS\":\"" + alias + "\",\"DB_NAME\":\"" + name + "\",\"IN_NAME\":\"" + index +

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/data/catalogue_fields.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -15,6 +16,7 @@
 #include "runtime/error.h"
 #include "tests/engine/faulty_env.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 #include "tools/pxdb/pxdb.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -25,19 +27,8 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
+using Result = test::PxdbResult;
+using test::Pxdb;
 std::vector<std::string> FileNames(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(folder)) {
@@ -207,7 +198,7 @@ TEST_F(PxdbSampleTest, IndexesAreTheOnesPxdbIndexBuilds) {
   }
   // The catalogue's key names its alias, so it is built with the catalogue under it.
   ASSERT_TRUE(DBUSEAREA(true, "", Inst("indexdef.dbf"), "INDEXDEF", false, true));
-  DBCREATEINDEX(dir_.File("again"), pxdb::kCatalogueKey);
+  DBCREATEINDEX(dir_.File("again"), kCatalogueKeyText);
   DBCLOSEAREA();
   EXPECT_TRUE(ReadFileBytes(Inst("indexdef.ntx")) == ReadFileBytes(dir_.File("again.ntx")));
 }

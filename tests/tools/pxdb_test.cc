@@ -12,6 +12,7 @@
 #include "runtime/env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
+#include "tests/tools/pxdb_test_util.h"
 
 namespace px {
 namespace {
@@ -20,27 +21,9 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result Pxdb(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int code = pxdb::RunPxdb(args, in, out, err);
-  return {code, out.str(), err.str()};
-}
-
-// An error is one line beginning with "pxdb: ".
-void ExpectOneLineError(const Result& r, const std::string& part) {
-  EXPECT_NE(r.code, 0);
-  EXPECT_EQ(r.err.rfind("pxdb: ", 0), 0u) << r.err;
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-  EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
-}
-
+using Result = test::PxdbResult;
+using test::ExpectOneLineError;
+using test::Pxdb;
 TEST(PxdbTest, CreateStructAndCount) {
   ScratchDir dir;
   Result r = Pxdb({"create", "cust", "code:c:8", "BALANCE:N:10:2", "SINCE:D:8", "OK:L:1",

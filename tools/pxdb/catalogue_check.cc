@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/data/catalogue_fields.h"
 #include "engine/ntx/ntx_area.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
@@ -9,7 +10,6 @@
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
 #include "tools/pxdb/index_access.h"
-#include "tools/pxdb/sample_installation.h"
 #include "tools/pxdb/table_access.h"
 
 namespace px::pxdb {
@@ -17,7 +17,6 @@ namespace {
 
 // One visible catalogue record.
 struct Row {
-  uint32_t recno = 0;
   std::string alias;
   std::string table;  // DB_NAME
   std::string index;  // IN_NAME, empty when the record names none
@@ -34,22 +33,10 @@ struct TableRows {
   std::vector<Row> rows;
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 std::string Lower(std::string s) {
   for (char& c : s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return s;
-}
-
-std::string RightTrim(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 
@@ -62,7 +49,7 @@ std::string TableFolder(const std::string& folder, const Row& row) {
   if (row.multi || row.path.empty()) return folder;
   if (IsAbsolute(row.path) || folder.empty()) return row.path;
   std::string path = row.path;
-  const bool dos = folder.find('\\') != std::string::npos || HasDrive(folder);
+  const bool dos = IsDosFolder(folder);
   if (!dos) {
     for (char& c : path) {
       if (c == '\\') c = '/';
@@ -84,7 +71,9 @@ class Checker {
       const std::string dir = TableFolder(folder_, row);
       TableRows* t = nullptr;
       for (TableRows& existing : tables) {
-        if (existing.folder == dir && Upper(existing.name) == Upper(row.table)) t = &existing;
+        if (existing.folder == dir && UpperText(existing.name) == UpperText(row.table)) {
+          t = &existing;
+        }
       }
       if (t == nullptr) t = &tables.emplace_back(TableRows{dir, row.table, row.alias, {}});
       t->rows.push_back(std::move(row));
@@ -101,14 +90,14 @@ class Checker {
   }
 
   bool ReadCatalogue(std::vector<Row>* rows) {
-    const std::string file = FileInFolder(folder_, "indexdef.dbf");
+    const std::string file = FileInFolder(folder_, std::string(kCatalogueFile) + ".dbf");
     if (!GetEnv()->FileExists(file)) {
       Fault("indexdef: the catalogue " + file + " is missing");
       return false;
     }
     session_.Clear();
     DBSELECTAREA(0);
-    if (!DBUSEAREA(false, "", file, "INDEXDEF", shared_, true)) {
+    if (!DBUSEAREA(false, "", file, kCatalogueAlias, shared_, true)) {
       Fault("indexdef: " + file + " cannot be opened: " + Reason("open failed"));
       return false;
     }
@@ -125,24 +114,20 @@ class Checker {
       }
     }
     if (usable) {
-      CheckIndex("indexdef", FileInFolder(folder_, "indexdef"), kCatalogueKey);
+      CheckIndex("indexdef", FileInFolder(folder_, std::string(kCatalogueFile)),
+                 std::string(kCatalogueKeyText));
       ORDLISTCLEAR();
-      const int alias = FIELDPOS("DB_ALIAS"), name = FIELDPOS("DB_NAME"),
-                index = FIELDPOS("IN_NAME"), key = FIELDPOS("IN_STR"), path = FIELDPOS("PATH"),
-                multi = FIELDPOS("MULTI");
       const uint32_t count = RECCOUNT();
       for (uint32_t recno = 1; recno <= count; ++recno) {
         DBGOTO(recno);
         if (DELETED()) continue;
         Row row;
-        row.recno = recno;
-        row.alias = RightTrim(FIELDGET(alias).str());
-        row.table = RightTrim(FIELDGET(name).str());
-        row.index = RightTrim(FIELDGET(index).str());
-        row.key = RightTrim(FIELDGET(key).str());
-        row.path = RightTrim(FIELDGET(path).str());
-        const Value m = FIELDGET(multi);
-        row.multi = m.is_logical() && m.logical();
+        row.alias = CatalogueText("DB_ALIAS");
+        row.table = CatalogueText("DB_NAME");
+        row.index = CatalogueText("IN_NAME");
+        row.key = CatalogueText("IN_STR");
+        row.path = CatalogueText("PATH");
+        row.multi = CatalogueFlag("MULTI");
         const std::string where = "indexdef record " + std::to_string(recno);
         if (row.alias.empty()) {
           Fault(where + ": no alias (DB_ALIAS is empty)");
@@ -208,7 +193,7 @@ class Checker {
       return;
     }
     ntx::Order& order = *area->order(1);
-    if (Upper(RightTrim(order.spec.key_text)) != Upper(key)) {
+    if (UpperText(TrimRight(order.spec.key_text)) != UpperText(key)) {
       Fault(prefix + " has the key " + order.spec.key_text + " where the catalogue says " + key);
     }
     const ntx::VerifyReport report = area->CheckOrder(order);

@@ -15,7 +15,6 @@
 #include "engine/ntx/ntx_area.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
-#include "runtime/dos_path.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/index_access.h"

@@ -1,10 +1,11 @@
 // Running the installer's data helpers (OPNALIAS, INIT_IDX) on an installation folder.
 //
-// While an InstallationSession lives, the folder is the current folder, the engine
-// settings are those the installer starts with (deleted records hidden, exclusive
-// opening by default), every error raised is collected and answered with default, and
-// the helpers' message boxes, wait windows and progress texts go as lines to a console
-// user interface ("[Alert] Unable to open ..."). Everything is put back at the end.
+// While an InstallationSession lives, the folder is the current folder, two engine
+// settings are switched on as the installer has them (DELETED: deleted records hidden;
+// EXCLUSIVE: tables opened exclusively by default) while the others keep their values,
+// every error raised is collected and answered with default, and the helpers' message
+// boxes, wait windows and progress texts go as lines to a console user interface
+// ("[Alert] Unable to open ..."). Everything is put back at the end.
 #ifndef PX_TOOLS_PXDB_INSTALLATION_H_
 #define PX_TOOLS_PXDB_INSTALLATION_H_
 

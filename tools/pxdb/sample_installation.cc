@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/data/catalogue_fields.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -11,6 +12,7 @@
 #include "runtime/date.h"
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
+#include "tools/pxdb/field_spec.h"
 #include "tools/pxdb/sample_lists.h"
 #include "tools/pxdb/sample_random.h"
 #include "tools/pxdb/table_access.h"
@@ -31,13 +33,6 @@ std::string Zero(uint64_t n, int width) {
   return s;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 // The first n letters of a name in upper case.
 std::string Letters(std::string_view name, size_t n) {
   std::string s;
@@ -45,7 +40,7 @@ std::string Letters(std::string_view name, size_t n) {
     if (s.size() == n) break;
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) s += c;
   }
-  return Upper(s);
+  return UpperText(s);
 }
 
 std::string Phone(SampleRandom& r) {
@@ -61,10 +56,6 @@ std::string Note(SampleRandom& r) {
     s += r.Pick(kNotePhrases);
   }
   return s;
-}
-
-int32_t Ymd(int y, int m, int d) {
-  return DateFromYmd(y, m, d);
 }
 
 // Writes the records of one table, open exclusively in the current area. Once the
@@ -168,13 +159,10 @@ class SampleBuilder {
   // scale 1 on, entries spread over the whole list at scale 0.
   size_t At(size_t i, size_t size) const { return scale_ == 0 ? i * size / Fixed(size) : i; }
   // An entry of a fixed list that the installation holds.
-  template <typename T>
-  const T& Any(SampleRandom& r, const std::vector<T>& list) const {
-    return list[At(r.Below(static_cast<uint32_t>(Fixed(list.size()))), list.size())];
-  }
-  const Code& AnyCustCat(SampleRandom& r) const {
-    const size_t n = std::size(kCustCats);
-    return kCustCats[At(r.Below(static_cast<uint32_t>(Fixed(n))), n)];
+  template <typename List>
+  const auto& Any(SampleRandom& r, const List& list) const {
+    const size_t n = std::size(list);
+    return list[At(r.Below(static_cast<uint32_t>(Fixed(n))), n)];
   }
   std::string AnySalesCode(SampleRandom& r) const {
     return SalesCode(r.Below(static_cast<uint32_t>(Fixed(8))));
@@ -190,13 +178,8 @@ class SampleBuilder {
   // Creates a table and opens it exclusively under its alias in the lowest free area.
   bool CreateAndOpen(const SampleTable& table, EngineSession& session, std::string* error) {
     const std::string path = Path(table.file + ".dbf");
-    std::vector<Value> entries;
-    for (const FieldDef& f : table.fields) {
-      entries.push_back(Value::Array({Value::String(f.name), Value::String(std::string(1, f.type)),
-                                      Value::Integer(f.len), Value::Integer(f.dec)}));
-    }
     DBSELECTAREA(0);
-    if (!DBCREATE(path, Value::Array(std::move(entries))) ||
+    if (!DBCREATE(path, StructureOf(table.fields)) ||
         !DBUSEAREA(false, "", path, table.alias, false, false)) {
       if (!Failed(session, path, error)) *error = path + ": cannot be created";
       return false;
@@ -218,8 +201,7 @@ class SampleBuilder {
                " the table does not have";
       return false;
     }
-    *count = {table.alias, table.file, w.records(), w.deleted(),
-              static_cast<int>(table.indexes.size())};
+    *count = {table.alias, w.records(), w.deleted(), static_cast<int>(table.indexes.size())};
     return true;
   }
 
@@ -242,9 +224,10 @@ class SampleBuilder {
 
   bool WriteCatalogue(EngineSession& session, SampleTableCount* count, std::string* error) {
     session.Clear();
+    const std::string file(kCatalogueFile);
     const SampleTable catalogue{
-        "indexdef", "indexdef", CatalogueFields(), {{"indexdef", kCatalogueKey}}};
-    const std::string path = Path("indexdef.dbf");
+        "indexdef", file, CatalogueFields(), {{file, std::string(kCatalogueKeyText)}}};
+    const std::string path = Path(catalogue.file + ".dbf");
     if (!CreateAndOpen(catalogue, session, error)) return false;
     TableWriter w(catalogue, session);
     for (const SampleTable& table : SampleTables()) {
@@ -252,7 +235,7 @@ class SampleBuilder {
       if (rows.empty()) rows.push_back({"", ""});
       for (const SampleIndex& index : rows) {
         w.Append();
-        w.Text("DB_ALIAS", Upper(table.alias));
+        w.Text("DB_ALIAS", UpperText(table.alias));
         w.Text("DB_NAME", table.file);
         w.Text("IN_NAME", index.name);
         w.Text("IN_STR", index.key);
@@ -268,7 +251,7 @@ class SampleBuilder {
     // The catalogue's own index, built with the catalogue under its alias as the key
     // expression needs.
     if (!BuildIndexes(catalogue, session, error)) return false;
-    *count = {"indexdef", "indexdef", w.records(), 0, 1};
+    *count = {"indexdef", w.records(), 0, 1};
     return true;
   }
 
@@ -294,19 +277,31 @@ class SampleBuilder {
   // the last, when there are fewer).
   static size_t BlankAt(size_t rows) { return std::min<size_t>(2, rows); }
 
+  // Writes n rows of a fixed list, row(i) for i from 0, with the blank-key row that
+  // blank() writes coming before row BlankAt(n) (after the last when n is that small).
+  template <typename Blank, typename Row>
+  static void RowsWithBlank(size_t n, Blank blank, Row row) {
+    for (size_t i = 0; i <= n; ++i) {
+      if (i == BlankAt(n)) blank();
+      if (i == n) break;
+      row(i);
+    }
+  }
+
   // A look-up table of codes and descriptions, with one blank-code row.
   void FillCodes(TableWriter& w, const Code* codes, size_t n_all) {
     const size_t n = Fixed(n_all);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", codes[At(i, n_all)].code);
-      w.Text("DESC", codes[At(i, n_all)].desc);
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", codes[At(i, n_all)].code);
+          w.Text("DESC", codes[At(i, n_all)].desc);
+        });
   }
 
   void FillCustomer(TableWriter& w) {
@@ -318,7 +313,7 @@ class SampleBuilder {
         if (b == i) {  // a record left behind by an entry that was never finished
           w.Append();
           w.Text("NAME", r.Chance(500) ? "" : "CASH SALE");
-          w.Date("OPENED", Ymd(2012, 1, 1) + static_cast<int32_t>(r.Below(4000)));
+          w.Date("OPENED", DateFromYmd(2012, 1, 1) + static_cast<int32_t>(r.Below(4000)));
         }
       }
       const char* surname = r.Pick(kSurnames);
@@ -334,16 +329,16 @@ class SampleBuilder {
       w.Text("NAME", name);
       w.Text("CONTACT", std::string(r.Pick(kFirstNames)) + " " + surname);
       w.Text("ADDRESS", std::to_string(r.Between(1, 480)) + " " + r.Pick(kStreets));
-      w.Text("SUBURB", Upper(sub.name));
+      w.Text("SUBURB", UpperText(sub.name));
       w.Text("STATE", sub.state);
       w.Text("PCODE", Zero(static_cast<uint64_t>(sub.postcode), 4));
       w.Text("PHONE", Phone(r));
       if (r.Chance(300)) w.Text("FAX", Phone(r));
-      w.Text("CATEGORY", AnyCustCat(r).code);
+      w.Text("CATEGORY", Any(r, kCustCats).code);
       w.Text("SALESID", AnySalesCode(r));
       w.Money("DISCOUNT", 250 * r.Between(0, 4));
       w.Money("CREDIT", 100000 * r.Between(0, 50));
-      w.Date("OPENED", Ymd(2005, 1, 1) + static_cast<int32_t>(r.Below(6500)));
+      w.Date("OPENED", DateFromYmd(2005, 1, 1) + static_cast<int32_t>(r.Below(6500)));
       w.Flag("ACTIVE", !r.Chance(50));
       if (r.Chance(125)) w.Text("NOTES", Note(r));
       if (r.Chance(5)) w.Delete();
@@ -379,7 +374,7 @@ class SampleBuilder {
 
   void FillQuotes(TableWriter& w) {
     SampleRandom r(kSeed + 12);
-    const int32_t first_day = Ymd(2016, 1, 4);
+    const int32_t first_day = DateFromYmd(2016, 1, 4);
     const uint32_t blanks[] = {1, quotes_ / 2};
     for (uint32_t q = 0; q < quotes_; ++q) {
       const int32_t day = first_day + static_cast<int32_t>(q * 2900ULL / quotes_) +
@@ -480,61 +475,63 @@ class SampleBuilder {
   void FillAssemblies(TableWriter& w) {
     SampleRandom r(kSeed + 15);
     const size_t n = Fixed(assemblies_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "New assembly");
-      }
-      if (i == n) break;
-      const Assembly& a = assemblies_[At(i, assemblies_.size())];
-      w.Append();
-      w.Text("SHORTCUT", a.shortcut);
-      w.Text("DESC", a.desc);
-      w.Text("CATEGORY", a.category);
-      for (size_t t_i = 0; t_i < Fixed(alum_.size()); ++t_i) {
-        const AlumType& t = alum_[At(t_i, alum_.size())];
-        if (t.series->category == std::string_view(a.category)) {
-          w.Text("ALUMTYPE", t.code);
-          break;
-        }
-      }
-      w.Text("GLASTYPE", a.glass);
-      w.Number("WIDTH", a.width);
-      w.Number("HEIGHT", a.height);
-      w.Number("PANELS", a.panels);
-      w.Money("LABOUR", 4500 + a.panels * 1500 + (a.width + a.height) * 2);
-      w.Money("PRICE", 12000 + static_cast<int64_t>(a.width) * a.height / 40);
-      if (i % 3 == 0) {  // a cut list, long enough for several memo blocks at times
-        std::string cut = "Cut list for " + a.desc + ":\r\n";
-        for (int p = 0, parts = r.Between(2, 24); p < parts; ++p) {
-          cut += std::to_string(r.Between(1, 4)) + " x " +
-                 (p % 2 == 0 ? "head/sill " + std::to_string(a.width - 12 - p)
-                             : "jamb " + std::to_string(a.height - 12 - p)) +
-                 "\r\n";
-        }
-        w.Text("INSTRUCT", cut);
-      }
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "New assembly");
+        },
+        [&](size_t i) {
+          const Assembly& a = assemblies_[At(i, assemblies_.size())];
+          w.Append();
+          w.Text("SHORTCUT", a.shortcut);
+          w.Text("DESC", a.desc);
+          w.Text("CATEGORY", a.category);
+          for (size_t t_i = 0; t_i < Fixed(alum_.size()); ++t_i) {
+            const AlumType& t = alum_[At(t_i, alum_.size())];
+            if (t.series->category == std::string_view(a.category)) {
+              w.Text("ALUMTYPE", t.code);
+              break;
+            }
+          }
+          w.Text("GLASTYPE", a.glass);
+          w.Number("WIDTH", a.width);
+          w.Number("HEIGHT", a.height);
+          w.Number("PANELS", a.panels);
+          w.Money("LABOUR", 4500 + a.panels * 1500 + (a.width + a.height) * 2);
+          w.Money("PRICE", 12000 + static_cast<int64_t>(a.width) * a.height / 40);
+          if (i % 3 == 0) {  // a cut list, long enough for several memo blocks at times
+            std::string cut = "Cut list for " + a.desc + ":\r\n";
+            for (int p = 0, parts = r.Between(2, 24); p < parts; ++p) {
+              cut += std::to_string(r.Between(1, 4)) + " x " +
+                     (p % 2 == 0 ? "head/sill " + std::to_string(a.width - 12 - p)
+                                 : "jamb " + std::to_string(a.height - 12 - p)) +
+                     "\r\n";
+            }
+            w.Text("INSTRUCT", cut);
+          }
+        });
   }
 
   void FillGlassTypes(TableWriter& w) {
     const size_t n = Fixed(glass_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("CATEGORY", "FLT");
-      }
-      if (i == n) break;
-      const GlassType& g = glass_[At(i, glass_.size())];
-      w.Append();
-      w.Text("CODE", g.code);
-      w.Text("DESC", g.desc);
-      w.Text("CATEGORY", g.category);
-      w.Money("THICK", g.thick_hundredths);
-      w.Money("WEIGHT", g.thick_hundredths * 5 / 2);
-      w.Money("PRICE", g.price_cents);
-      w.Flag("SAFETY", g.safety);
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("CATEGORY", "FLT");
+        },
+        [&](size_t i) {
+          const GlassType& g = glass_[At(i, glass_.size())];
+          w.Append();
+          w.Text("CODE", g.code);
+          w.Text("DESC", g.desc);
+          w.Text("CATEGORY", g.category);
+          w.Money("THICK", g.thick_hundredths);
+          w.Money("WEIGHT", g.thick_hundredths * 5 / 2);
+          w.Money("PRICE", g.price_cents);
+          w.Flag("SAFETY", g.safety);
+        });
   }
 
   void FillGlassCats(TableWriter& w) { FillCodes(w, kGlassCats, std::size(kGlassCats)); }
@@ -542,44 +539,45 @@ class SampleBuilder {
 
   void FillCustCats(TableWriter& w) {
     const size_t n = Fixed(std::size(kCustCats));
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) w.Append();
-      if (i == n) break;
-      w.Append();
-      const Code& c = kCustCats[At(i, std::size(kCustCats))];
-      w.Text("CODE", c.code);
-      w.Text("DESC", c.desc);
-      w.Money("DISCOUNT", static_cast<int64_t>(i % 4) * 250);
-    }
+    RowsWithBlank(
+        n, [&] { w.Append(); },
+        [&](size_t i) {
+          w.Append();
+          const Code& c = kCustCats[At(i, std::size(kCustCats))];
+          w.Text("CODE", c.code);
+          w.Text("DESC", c.desc);
+          w.Money("DISCOUNT", static_cast<int64_t>(i % 4) * 250);
+        });
   }
 
   void FillAlumTypes(TableWriter& w) {
     const size_t n = Fixed(alum_.size());
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("DESC", "Special order");
-      }
-      if (i == n) break;
-      const AlumType& a = alum_[At(i, alum_.size())];
-      const std::string_view cat = a.series->category;
-      w.Append();
-      w.Text("CODE", a.code);
-      w.Text("DESC", a.desc);
-      w.Text("CATEGORY", a.series->category);
-      w.Text("COLOUR", a.colour->name);
-      w.Money("PRICE", a.price_cents);
-      // Special colours are made for their own range only until the update opens them
-      // to every category.
-      w.Flag("SPECIAL", a.colour->special);
-      w.Flag("WINDOW", cat == "RES");
-      w.Flag("DOOR", cat == "DOOR");
-      w.Flag("COMMERCIAL", cat == "COMM");
-      w.Flag("SHOWER", cat == "SHWR");
-      w.Flag("WARDROBE", cat == "WARD");
-      w.Flag("SECURITY", cat == "SECU" || cat == "SCRN");
-      w.Flag("KITS", cat == "KITS" || (!a.colour->special && cat == "RES"));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("DESC", "Special order");
+        },
+        [&](size_t i) {
+          const AlumType& a = alum_[At(i, alum_.size())];
+          const std::string_view cat = a.series->category;
+          w.Append();
+          w.Text("CODE", a.code);
+          w.Text("DESC", a.desc);
+          w.Text("CATEGORY", a.series->category);
+          w.Text("COLOUR", a.colour->name);
+          w.Money("PRICE", a.price_cents);
+          // Special colours are made for their own range only until the update opens them
+          // to every category.
+          w.Flag("SPECIAL", a.colour->special);
+          w.Flag("WINDOW", cat == "RES");
+          w.Flag("DOOR", cat == "DOOR");
+          w.Flag("COMMERCIAL", cat == "COMM");
+          w.Flag("SHOWER", cat == "SHWR");
+          w.Flag("WARDROBE", cat == "WARD");
+          w.Flag("SECURITY", cat == "SECU" || cat == "SCRN");
+          w.Flag("KITS", cat == "KITS" || (!a.colour->special && cat == "RES"));
+        });
   }
 
   void FillColours(TableWriter& w) {
@@ -611,57 +609,60 @@ class SampleBuilder {
   void FillStaff(TableWriter& w) {
     SampleRandom r(kSeed + 17);
     const size_t n = Fixed(12);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("POSITION", "Casual");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", StaffCode(i));
-      w.Text("NAME", StaffName(i));
-      w.Text("POSITION", r.Pick(kPositions));
-      w.Text("PHONE", Phone(r));
-      w.Date("STARTED", Ymd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
-      w.Money("RATE", 2800 + 50 * r.Between(0, 60));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("POSITION", "Casual");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", StaffCode(i));
+          w.Text("NAME", StaffName(i));
+          w.Text("POSITION", r.Pick(kPositions));
+          w.Text("PHONE", Phone(r));
+          w.Date("STARTED", DateFromYmd(2001, 7, 1) + static_cast<int32_t>(r.Below(7000)));
+          w.Money("RATE", 2800 + 50 * r.Between(0, 60));
+        });
   }
 
   void FillUsers(TableWriter& w) {
     SampleRandom r(kSeed + 18);
     const size_t n = Fixed(10);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Number("LEVEL", 1);
-      }
-      if (i == n) break;
-      std::string password;
-      for (int c = 0; c < 8; ++c) password += static_cast<char>('A' + r.Below(26));
-      w.Append();
-      w.Text("USERNAME", Upper(StaffName(i).substr(0, StaffName(i).find(' '))));
-      w.Text("PASSWORD", password);
-      w.Text("STAFF", StaffCode(i));
-      w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
-      w.Date("LASTLOGIN", Ymd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Number("LEVEL", 1);
+        },
+        [&](size_t i) {
+          std::string password;
+          for (int c = 0; c < 8; ++c) password += static_cast<char>('A' + r.Below(26));
+          w.Append();
+          w.Text("USERNAME", UpperText(StaffName(i).substr(0, StaffName(i).find(' '))));
+          w.Text("PASSWORD", password);
+          w.Text("STAFF", StaffCode(i));
+          w.Number("LEVEL", i == 0 ? 9 : r.Between(1, 5));
+          w.Date("LASTLOGIN", DateFromYmd(2024, 1, 2) + static_cast<int32_t>(r.Below(60)));
+        });
   }
 
   void FillSalesIds(TableWriter& w) {
     SampleRandom r(kSeed + 19);
     const size_t n = Fixed(8);
-    for (size_t i = 0; i <= n; ++i) {
-      if (i == BlankAt(n)) {
-        w.Append();
-        w.Text("NAME", "House account");
-      }
-      if (i == n) break;
-      w.Append();
-      w.Text("CODE", SalesCode(i));
-      w.Text("NAME", StaffName(i + 20));
-      w.Text("PHONE", Phone(r));
-      w.Money("COMMISSION", 250 * r.Between(2, 12));
-    }
+    RowsWithBlank(
+        n,
+        [&] {
+          w.Append();
+          w.Text("NAME", "House account");
+        },
+        [&](size_t i) {
+          w.Append();
+          w.Text("CODE", SalesCode(i));
+          w.Text("NAME", StaffName(i + 20));
+          w.Text("PHONE", Phone(r));
+          w.Money("COMMISSION", 250 * r.Between(2, 12));
+        });
   }
 
   void FillCallLog(TableWriter& w) {
@@ -670,7 +671,7 @@ class SampleBuilder {
     for (uint32_t i = 0; i < n; ++i) {
       w.Append();
       w.Text("CODE", CustomerOf(r));
-      w.Date("DATE", Ymd(2016, 2, 1) + static_cast<int32_t>(r.Below(2900)));
+      w.Date("DATE", DateFromYmd(2016, 2, 1) + static_cast<int32_t>(r.Below(2900)));
       w.Text("STAFF", StaffCode(r.Below(static_cast<uint32_t>(Fixed(12)))));
       w.Text("SUBJECT", r.Pick(kSubjects));
       w.Flag("DONE", r.Chance(800));
@@ -697,7 +698,7 @@ class SampleBuilder {
     for (size_t i = 0; i < n; ++i) {
       const Suburb& s = suburbs_[At(i, suburbs_.size())];
       w.Append();
-      w.Text("SUBURB", Upper(s.name));
+      w.Text("SUBURB", UpperText(s.name));
       w.Text("STATE", s.state);
       w.Text("PCODE", Zero(static_cast<uint64_t>(s.postcode), 4));
       w.Number("ZONE", static_cast<int64_t>(i % 6 + 1));
@@ -728,7 +729,7 @@ class SampleBuilder {
     w.Number("BACKUP", 3);
     w.Text("VERSION", "5.2");
     w.Money("GSTRATE", 1000);
-    w.Date("LASTUPDATE", Ymd(2024, 3, 15));
+    w.Date("LASTUPDATE", DateFromYmd(2024, 3, 15));
   }
 
   // Label settings left empty, as an installation from before they existed has them.
@@ -759,19 +760,11 @@ class SampleBuilder {
 bool IsTableFile(const std::string& name) {
   std::string base, ext;
   SplitExtension(name, &base, &ext);
-  ext = Upper(ext);
+  ext = UpperText(ext);
   return ext == ".DBF" || ext == ".DBT" || ext == ".NTX";
 }
 
 }  // namespace
-
-std::string FileInFolder(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  const char last = folder.back();
-  if (last == '/' || last == '\\' || last == ':') return folder + name;
-  const bool dos = folder.find('\\') != std::string::npos || HasDrive(folder);
-  return folder + (dos ? "\\" : "/") + name;
-}
 
 bool MakeSampleInstallation(const std::string& folder, int scale, SampleResult* result,
                             std::string* error) {

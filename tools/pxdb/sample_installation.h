@@ -53,13 +53,9 @@ const std::vector<SampleTable>& SampleTables();
 
 // The fields of the catalogue indexdef.
 std::vector<FieldDef> CatalogueFields();
-// Key expression of the catalogue's own index indexdef.ntx (evaluated with the
-// catalogue open under the alias INDEXDEF).
-inline constexpr const char* kCatalogueKey = "indexdef->db_alias";
 
 struct SampleTableCount {
   std::string alias;
-  std::string file;
   uint32_t records = 0;  // deleted ones included
   uint32_t deleted = 0;
   int indexes = 0;
@@ -76,10 +72,6 @@ struct SampleResult {
 // generator opens are closed again. False with the reason in *error.
 bool MakeSampleInstallation(const std::string& folder, int scale, SampleResult* result,
                             std::string* error);
-
-// A file name in a folder: the folder joined with the name by "\" for DOS paths and "/"
-// for host paths; the name alone when the folder is empty.
-std::string FileInFolder(const std::string& folder, const std::string& name);
 
 }  // namespace px::pxdb
 

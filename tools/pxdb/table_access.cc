@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "engine/workarea/registry.h"
+#include "runtime/dos_path.h"
 
 namespace px::pxdb {
 
@@ -90,6 +91,17 @@ std::string Trim(std::string_view text) {
   while (begin < end && text[begin] == ' ') ++begin;
   while (end > begin && text[end - 1] == ' ') --end;
   return std::string(text.substr(begin, end - begin));
+}
+
+bool IsDosFolder(const std::string& folder) {
+  return folder.find('\\') != std::string::npos || HasDrive(folder);
+}
+
+std::string FileInFolder(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  const char last = folder.back();
+  if (last == '/' || last == '\\' || last == ':') return folder + name;
+  return folder + (IsDosFolder(folder) ? "\\" : "/") + name;
 }
 
 }  // namespace px::pxdb

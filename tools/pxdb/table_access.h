@@ -53,6 +53,14 @@ bool Utf8ToLatin1(std::string_view text, std::string* bytes);
 // The text of a field with blanks removed at both ends.
 std::string Trim(std::string_view text);
 
+// Whether a folder is written as a DOS path (with a drive or a "\") rather than a host
+// path.
+bool IsDosFolder(const std::string& folder);
+
+// A file name in a folder: the folder joined with the name by "\" for DOS paths and "/"
+// for host paths; the name alone when the folder is empty.
+std::string FileInFolder(const std::string& folder, const std::string& name);
+
 }  // namespace px::pxdb
 
 #endif  // PX_TOOLS_PXDB_TABLE_ACCESS_H_
