@@ -88,6 +88,10 @@ void BM_DbfScan(benchmark::State& state) {
   InitEngine();
   const int64_t n = state.range(0);
   BenchFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no scratch folder");
+    return;
+  }
   const std::string file = folder.File("scan.dbf");
   if (!CreateBenchTable(file) || !DBUSEAREA(true, "", file, "", false, false)) {
     state.SkipWithError("cannot create the table");

@@ -13,17 +13,15 @@
 // After the runs the program prints each table's seconds in both, its share of the
 // INIT_IDX time and the ratio; the target is INIT_IDX within 20% of the single builds.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/data/index_rebuild.h"
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -42,23 +40,16 @@ constexpr int kScale = 594;
 // The generated installation, made once for the program and removed at its end, and
 // the seconds per table that the benchmarks measured.
 struct Installation {
-  Installation() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxrebuild.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    folder = made != nullptr ? made : "";
+  Installation() : scratch("pxrebuild") {
     InitEngine();
-    std::string error;
-    if (folder.empty() || !pxdb::MakeSampleInstallation(folder, kScale, &result, &error)) {
+    std::string error = "no scratch folder";
+    if (scratch.ok() && pxdb::MakeSampleInstallation(scratch.path(), kScale, &result, &error)) {
+      folder = scratch.path();
+    } else {
       std::fprintf(stderr, "cannot generate the installation: %s\n", error.c_str());
-      folder.clear();
     }
   }
-  ~Installation() {
-    Report();
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
-  }
+  ~Installation() { Report(); }
 
   void Report() const {
     if (init_idx.empty() || single.empty()) return;
@@ -84,7 +75,8 @@ struct Installation {
         init_idx_total - init_total);
   }
 
-  std::string folder;
+  bench::BenchFolder scratch;
+  std::string folder;  // the installation, empty when it could not be made
   pxdb::SampleResult result;
   std::map<std::string, double> init_idx;  // seconds per alias, averaged over iterations
   std::map<std::string, double> single;

@@ -99,6 +99,10 @@ void BM_SharedAppend(benchmark::State& state) {
 void BM_RlockDbunlock(benchmark::State& state) {
   InitEngine();
   BenchFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no scratch folder");
+    return;
+  }
   const std::string file = folder.File("locks.dbf");
   if (!CreateBenchTable(file) || AppendShared(file, 1, 1000) != 0 ||
       !DBUSEAREA(true, "", file, "", /*shared=*/true, false)) {

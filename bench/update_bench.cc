@@ -17,7 +17,6 @@
 // One iteration (an update changes the installation); PX_UPDATE_BENCH_SCALE sets
 // another scale.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +33,7 @@
 #include "app/driver/repairs.h"
 #include "app/driver/update_run.h"
 #include "archive/update_archive.h"
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
@@ -160,21 +160,18 @@ struct Phase {
 
 void BM_FullUpdate(benchmark::State& state) {
   InitEngine();
-  const char* tmp = std::getenv("TMPDIR");
-  std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxupdate.XXXXXX";
-  const char* made = mkdtemp(templ.data());
-  if (made == nullptr) {
+  bench::BenchFolder scratch("pxupdate");
+  if (!scratch.ok()) {
     state.SkipWithError("no scratch folder");
     return;
   }
-  const std::string root = made;
+  const std::string& root = scratch.path();
   const std::string inst = root + "/inst";
   pxdb::SampleResult sample;
   std::string error;
   if (!pxdb::MakeSampleInstallation(inst, Scale(), &sample, &error) ||
       !MakeUpdate(inst, root, &error)) {
     state.SkipWithError(error.c_str());
-    std::filesystem::remove_all(root);
     return;
   }
   // The backup's zip program is found beside the installer; here it is in the tools
@@ -271,7 +268,6 @@ void BM_FullUpdate(benchmark::State& state) {
     }
   }
   GetEnv()->ChangeDir(root);
-  std::filesystem::remove_all(root);
 }
 
 BENCHMARK(BM_FullUpdate)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
