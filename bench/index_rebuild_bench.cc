@@ -115,22 +115,43 @@ bool InFolder(const std::string& folder, F f) {
   return true;
 }
 
-void BM_SingleBuilds(benchmark::State& state) {
+// The installation with the settings both runs use (exclusive opens, deleted records
+// hidden); nullptr, the benchmark skipped, when it could not be generated.
+Installation* Prepare(benchmark::State& state) {
   Installation& inst = TheInstallation();
   if (inst.folder.empty()) {
     state.SkipWithError("no installation");
-    return;
+    return nullptr;
   }
-  int errors = 0;
-  ScopedErrorHandler count([&errors](Error&) {
-    ++errors;
-    return ErrorAnswer::Default();
-  });
   GetSettings().exclusive = true;
   GetSettings().deleted = true;
+  return &inst;
+}
+
+// Counts the errors the engine raises while it lives, answering each with its default.
+struct ErrorCount {
+  int errors = 0;
+  ScopedErrorHandler handler{[this](Error&) {
+    ++errors;
+    return ErrorAnswer::Default();
+  }};
+};
+
+// The records of the installation, per run and per second.
+void SetCounters(benchmark::State& state, const Installation& inst) {
+  state.counters["records"] = static_cast<double>(inst.result.total_records);
+  state.counters["records_per_second"] =
+      benchmark::Counter(static_cast<double>(inst.result.total_records),
+                         benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_SingleBuilds(benchmark::State& state) {
+  Installation* inst = Prepare(state);
+  if (inst == nullptr) return;
+  ErrorCount count;
   std::map<std::string, double> seconds;
   for (auto _ : state) {
-    InFolder(inst.folder, [&] {
+    const bool entered = InFolder(inst->folder, [&] {
       for (const pxdb::SampleTable& t : pxdb::SampleTables()) {
         for (const pxdb::SampleIndex& index : t.indexes) {
           if (index.no_index) continue;
@@ -143,44 +164,41 @@ void BM_SingleBuilds(benchmark::State& state) {
         }
       }
     });
+    if (!entered) {
+      state.SkipWithError("cannot enter the installation folder");
+      break;
+    }
   }
-  if (errors > 0) state.SkipWithError("the engine raised errors");
-  for (auto& [alias, s] : seconds) inst.single[alias] = s / static_cast<double>(state.iterations());
-  state.counters["records"] = static_cast<double>(inst.result.total_records);
-  state.counters["records_per_second"] =
-      benchmark::Counter(static_cast<double>(inst.result.total_records),
-                         benchmark::Counter::kIsIterationInvariantRate);
+  if (count.errors > 0) state.SkipWithError("the engine raised errors");
+  for (auto& [alias, s] : seconds)
+    inst->single[alias] = s / static_cast<double>(state.iterations());
+  SetCounters(state, *inst);
 }
 
 void BM_InitIdx(benchmark::State& state) {
-  Installation& inst = TheInstallation();
-  if (inst.folder.empty()) {
-    state.SkipWithError("no installation");
-    return;
-  }
-  int errors = 0;
-  ScopedErrorHandler count([&errors](Error&) {
-    ++errors;
-    return ErrorAnswer::Default();
-  });
+  Installation* inst = Prepare(state);
+  if (inst == nullptr) return;
+  ErrorCount count;
   std::ostringstream shown;
   ConsoleBackend::Options options;
   options.out = &shown;
   ConsoleBackend backend(options);
   ScopedUiBackend ui(&backend);
-  GetSettings().exclusive = true;
-  GetSettings().deleted = true;
   std::map<std::string, double> seconds;
   double total = 0;
   for (auto _ : state) {
     std::string text;
     ProgressClock clock(&text);
     double start = 0, end = 0;
-    InFolder(inst.folder, [&] {
+    const bool entered = InFolder(inst->folder, [&] {
       start = Now();
       INIT_IDX(false, false, nullptr, &text, &clock);
       end = Now();
     });
+    if (!entered) {
+      state.SkipWithError("cannot enter the installation folder");
+      break;
+    }
     total += end - start;
     // Each "Indexing ALIAS To INDEX" lasts until the next text, or the end.
     for (size_t i = 0; i < clock.marks.size(); ++i) {
@@ -192,16 +210,13 @@ void BM_InitIdx(benchmark::State& state) {
       seconds[alias] += until - clock.marks[i].first;
     }
   }
-  if (errors > 0 || shown.str().find("Unable") != std::string::npos) {
+  if (count.errors > 0 || shown.str().find("Unable") != std::string::npos) {
     state.SkipWithError("INIT_IDX reported errors");
   }
   const auto n = static_cast<double>(state.iterations());
-  for (auto& [alias, s] : seconds) inst.init_idx[alias] = s / n;
-  inst.init_idx_total = total / n;
-  state.counters["records"] = static_cast<double>(inst.result.total_records);
-  state.counters["records_per_second"] =
-      benchmark::Counter(static_cast<double>(inst.result.total_records),
-                         benchmark::Counter::kIsIterationInvariantRate);
+  for (auto& [alias, s] : seconds) inst->init_idx[alias] = s / n;
+  inst->init_idx_total = total / n;
+  SetCounters(state, *inst);
 }
 
 BENCHMARK(BM_SingleBuilds)->Unit(benchmark::kSecond)->Iterations(3)->UseRealTime();
