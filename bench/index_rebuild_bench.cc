@@ -13,17 +13,15 @@
 // After the runs the program prints each table's seconds in both, its share of the
 // INIT_IDX time and the ratio; the target is INIT_IDX within 20% of the single builds.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/data/index_rebuild.h"
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
@@ -42,23 +40,16 @@ constexpr int kScale = 594;
 // The generated installation, made once for the program and removed at its end, and
 // the seconds per table that the benchmarks measured.
 struct Installation {
-  Installation() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxrebuild.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    folder = made != nullptr ? made : "";
+  Installation() : scratch("pxrebuild") {
     InitEngine();
-    std::string error;
-    if (folder.empty() || !pxdb::MakeSampleInstallation(folder, kScale, &result, &error)) {
+    std::string error = "no scratch folder";
+    if (scratch.ok() && pxdb::MakeSampleInstallation(scratch.path(), kScale, &result, &error)) {
+      folder = scratch.path();
+    } else {
       std::fprintf(stderr, "cannot generate the installation: %s\n", error.c_str());
-      folder.clear();
     }
   }
-  ~Installation() {
-    Report();
-    std::error_code ec;
-    if (!folder.empty()) std::filesystem::remove_all(folder, ec);
-  }
+  ~Installation() { Report(); }
 
   void Report() const {
     if (init_idx.empty() || single.empty()) return;
@@ -84,7 +75,8 @@ struct Installation {
         init_idx_total - init_total);
   }
 
-  std::string folder;
+  bench::BenchFolder scratch;
+  std::string folder;  // the installation, empty when it could not be made
   pxdb::SampleResult result;
   std::map<std::string, double> init_idx;  // seconds per alias, averaged over iterations
   std::map<std::string, double> single;
@@ -123,22 +115,43 @@ bool InFolder(const std::string& folder, F f) {
   return true;
 }
 
-void BM_SingleBuilds(benchmark::State& state) {
+// The installation with the settings both runs use (exclusive opens, deleted records
+// hidden); nullptr, the benchmark skipped, when it could not be generated.
+Installation* Prepare(benchmark::State& state) {
   Installation& inst = TheInstallation();
   if (inst.folder.empty()) {
     state.SkipWithError("no installation");
-    return;
+    return nullptr;
   }
-  int errors = 0;
-  ScopedErrorHandler count([&errors](Error&) {
-    ++errors;
-    return ErrorAnswer::Default();
-  });
   GetSettings().exclusive = true;
   GetSettings().deleted = true;
+  return &inst;
+}
+
+// Counts the errors the engine raises while it lives, answering each with its default.
+struct ErrorCount {
+  int errors = 0;
+  ScopedErrorHandler handler{[this](Error&) {
+    ++errors;
+    return ErrorAnswer::Default();
+  }};
+};
+
+// The records of the installation, per run and per second.
+void SetCounters(benchmark::State& state, const Installation& inst) {
+  state.counters["records"] = static_cast<double>(inst.result.total_records);
+  state.counters["records_per_second"] =
+      benchmark::Counter(static_cast<double>(inst.result.total_records),
+                         benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_SingleBuilds(benchmark::State& state) {
+  Installation* inst = Prepare(state);
+  if (inst == nullptr) return;
+  ErrorCount count;
   std::map<std::string, double> seconds;
   for (auto _ : state) {
-    InFolder(inst.folder, [&] {
+    const bool entered = InFolder(inst->folder, [&] {
       for (const pxdb::SampleTable& t : pxdb::SampleTables()) {
         for (const pxdb::SampleIndex& index : t.indexes) {
           if (index.no_index) continue;
@@ -151,44 +164,41 @@ void BM_SingleBuilds(benchmark::State& state) {
         }
       }
     });
+    if (!entered) {
+      state.SkipWithError("cannot enter the installation folder");
+      break;
+    }
   }
-  if (errors > 0) state.SkipWithError("the engine raised errors");
-  for (auto& [alias, s] : seconds) inst.single[alias] = s / static_cast<double>(state.iterations());
-  state.counters["records"] = static_cast<double>(inst.result.total_records);
-  state.counters["records_per_second"] =
-      benchmark::Counter(static_cast<double>(inst.result.total_records),
-                         benchmark::Counter::kIsIterationInvariantRate);
+  if (count.errors > 0) state.SkipWithError("the engine raised errors");
+  for (auto& [alias, s] : seconds)
+    inst->single[alias] = s / static_cast<double>(state.iterations());
+  SetCounters(state, *inst);
 }
 
 void BM_InitIdx(benchmark::State& state) {
-  Installation& inst = TheInstallation();
-  if (inst.folder.empty()) {
-    state.SkipWithError("no installation");
-    return;
-  }
-  int errors = 0;
-  ScopedErrorHandler count([&errors](Error&) {
-    ++errors;
-    return ErrorAnswer::Default();
-  });
+  Installation* inst = Prepare(state);
+  if (inst == nullptr) return;
+  ErrorCount count;
   std::ostringstream shown;
   ConsoleBackend::Options options;
   options.out = &shown;
   ConsoleBackend backend(options);
   ScopedUiBackend ui(&backend);
-  GetSettings().exclusive = true;
-  GetSettings().deleted = true;
   std::map<std::string, double> seconds;
   double total = 0;
   for (auto _ : state) {
     std::string text;
     ProgressClock clock(&text);
     double start = 0, end = 0;
-    InFolder(inst.folder, [&] {
+    const bool entered = InFolder(inst->folder, [&] {
       start = Now();
       INIT_IDX(false, false, nullptr, &text, &clock);
       end = Now();
     });
+    if (!entered) {
+      state.SkipWithError("cannot enter the installation folder");
+      break;
+    }
     total += end - start;
     // Each "Indexing ALIAS To INDEX" lasts until the next text, or the end.
     for (size_t i = 0; i < clock.marks.size(); ++i) {
@@ -200,16 +210,13 @@ void BM_InitIdx(benchmark::State& state) {
       seconds[alias] += until - clock.marks[i].first;
     }
   }
-  if (errors > 0 || shown.str().find("Unable") != std::string::npos) {
+  if (count.errors > 0 || shown.str().find("Unable") != std::string::npos) {
     state.SkipWithError("INIT_IDX reported errors");
   }
   const auto n = static_cast<double>(state.iterations());
-  for (auto& [alias, s] : seconds) inst.init_idx[alias] = s / n;
-  inst.init_idx_total = total / n;
-  state.counters["records"] = static_cast<double>(inst.result.total_records);
-  state.counters["records_per_second"] =
-      benchmark::Counter(static_cast<double>(inst.result.total_records),
-                         benchmark::Counter::kIsIterationInvariantRate);
+  for (auto& [alias, s] : seconds) inst->init_idx[alias] = s / n;
+  inst->init_idx_total = total / n;
+  SetCounters(state, *inst);
 }
 
 BENCHMARK(BM_SingleBuilds)->Unit(benchmark::kSecond)->Iterations(3)->UseRealTime();

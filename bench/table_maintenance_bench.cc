@@ -89,6 +89,10 @@ void BM_AppendFrom(benchmark::State& state) {
   ScopedErrorHandler quiet([](Error&) { return ErrorAnswer::Default(); });
   const bool memos = state.range(0) != 0;
   BenchFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no scratch folder");
+    return;
+  }
   const std::string source = folder.File("old.dbf");
   if (!MakeSource(source, memos)) {
     state.SkipWithError("cannot make the source table");
@@ -120,6 +124,10 @@ void BM_Pack(benchmark::State& state) {
   InitEngine();
   ScopedErrorHandler quiet([](Error&) { return ErrorAnswer::Default(); });
   BenchFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no scratch folder");
+    return;
+  }
   const std::string original = folder.File("orig.dbf");
   if (!MakeSource(original, false) || !DBUSEAREA(true, "", original, "", false, false)) {
     state.SkipWithError("cannot make the table");
@@ -160,6 +168,10 @@ void BM_CopyFile(benchmark::State& state) {
   InitEngine();
   ScopedErrorHandler quiet([](Error&) { return ErrorAnswer::Default(); });
   BenchFolder folder;
+  if (!folder.ok()) {
+    state.SkipWithError("no scratch folder");
+    return;
+  }
   const std::string source = folder.File("old.dbf");
   if (!MakeSource(source, false)) {
     state.SkipWithError("cannot make the table");

@@ -17,7 +17,6 @@
 // One iteration (an update changes the installation); PX_UPDATE_BENCH_SCALE sets
 // another scale.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +33,7 @@
 #include "app/driver/repairs.h"
 #include "app/driver/update_run.h"
 #include "archive/update_archive.h"
+#include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
@@ -46,6 +46,7 @@
 #include "runtime/folders.h"
 #include "runtime/memvars.h"
 #include "runtime/process.h"
+#include "tools/pxdb/field_spec.h"
 #include "tools/pxdb/sample_installation.h"
 #include "ui/backend.h"
 #include "ui/console_backend.h"
@@ -62,26 +63,21 @@ double Now() {
   return static_cast<double>(GetEnv()->NowMicros()) / 1e6;
 }
 
-Value Entry(const FieldDef& f) {
-  return Value::Array({Value::String(f.name), Value::String(std::string(1, f.type)),
-                       Value::Integer(f.len), Value::Integer(f.dec)});
-}
-
 // The structure of a sample table with a field widened, one dropped, and the fields
 // added.
 Value Changed(const std::string& alias, const std::string& widen, uint32_t width,
               const std::string& drop, const std::vector<FieldDef>& added) {
-  std::vector<Value> fields;
+  std::vector<FieldDef> fields;
   for (const pxdb::SampleTable& t : pxdb::SampleTables()) {
     if (t.alias != alias) continue;
     for (FieldDef f : t.fields) {
       if (f.name == drop) continue;
       if (f.name == widen) f.len = width;
-      fields.push_back(Entry(f));
+      fields.push_back(f);
     }
   }
-  for (const FieldDef& f : added) fields.push_back(Entry(f));
-  return Value::Array(fields);
+  fields.insert(fields.end(), added.begin(), added.end());
+  return pxdb::StructureOf(fields);
 }
 
 bool CreateTable(const std::string& file, const Value& structure,
@@ -109,17 +105,17 @@ bool MakeUpdate(const std::string& inst, const std::string& root, std::string* e
         files.push_back(stage + "/" + name + ext);
     }
   };
-  bool ok = CreateTable(stage + "/customer",
-                        Changed("customer", "NAME", 50, "FAX",
-                                {{"BALANCE", 'N', 12, 2}, {"HISTORY", 'M', 10, 0}}),
-                        {}) &&
-            CreateTable(stage + "/cqass",
-                        Changed("cqass", "LOCATION", 20, "", {{"COST", 'N', 10, 2}}), {}) &&
-            CreateTable(stage + "/glastype", Changed("glastype", "", 0, "", {}),
-                        {{{"CODE", Value::String("4CL")}, {"DESC", Value::String("4mm clear")}}}) &&
-            CreateTable(stage + "/promo",
-                        Value::Array({Entry({"CODE", 'C', 6, 0}), Entry({"DESC", 'C', 30, 0})}),
-                        {{{"CODE", Value::String("SPRING")}}});
+  bool ok =
+      CreateTable(stage + "/customer",
+                  Changed("customer", "NAME", 50, "FAX",
+                          {{"BALANCE", 'N', 12, 2}, {"HISTORY", 'M', 10, 0}}),
+                  {}) &&
+      CreateTable(stage + "/cqass", Changed("cqass", "LOCATION", 20, "", {{"COST", 'N', 10, 2}}),
+                  {}) &&
+      CreateTable(stage + "/glastype", Changed("glastype", "", 0, "", {}),
+                  {{{"CODE", Value::String("4CL")}, {"DESC", Value::String("4mm clear")}}}) &&
+      CreateTable(stage + "/promo", pxdb::StructureOf({{"CODE", 'C', 6, 0}, {"DESC", 'C', 30, 0}}),
+                  {{{"CODE", Value::String("SPRING")}}});
   // The catalogue: the installed one and the new alias.
   ok = ok && COPYFILE(inst + "/indexdef.dbf", stage + "/indexdef.dbf").is_nil();
   DBSELECTAREA(0);
@@ -141,10 +137,11 @@ bool MakeUpdate(const std::string& inst, const std::string& root, std::string* e
     rows.push_back({{"DB_NAME", Value::String(name)}, {"BRING_RECS", Value::Logical(bring)}});
     add(name);
   }
-  ok = ok && CreateTable(stage + "/updatdef",
-                         Value::Array({Entry({"DB_NAME", 'C', 12, 0}), Entry({"PATH", 'C', 40, 0}),
-                                       Entry({"BRING_RECS", 'L', 1, 0})}),
-                         rows);
+  ok = ok &&
+       CreateTable(stage + "/updatdef",
+                   pxdb::StructureOf(
+                       {{"DB_NAME", 'C', 12, 0}, {"PATH", 'C', 40, 0}, {"BRING_RECS", 'L', 1, 0}}),
+                   rows);
   files.push_back(stage + "/updatdef.dbf");
   if (!ok) {
     *error = "cannot make the update's tables";
@@ -160,21 +157,18 @@ struct Phase {
 
 void BM_FullUpdate(benchmark::State& state) {
   InitEngine();
-  const char* tmp = std::getenv("TMPDIR");
-  std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxupdate.XXXXXX";
-  const char* made = mkdtemp(templ.data());
-  if (made == nullptr) {
+  bench::BenchFolder scratch("pxupdate");
+  if (!scratch.ok()) {
     state.SkipWithError("no scratch folder");
     return;
   }
-  const std::string root = made;
+  const std::string& root = scratch.path();
   const std::string inst = root + "/inst";
   pxdb::SampleResult sample;
   std::string error;
   if (!pxdb::MakeSampleInstallation(inst, Scale(), &sample, &error) ||
       !MakeUpdate(inst, root, &error)) {
     state.SkipWithError(error.c_str());
-    std::filesystem::remove_all(root);
     return;
   }
   // The backup's zip program is found beside the installer; here it is in the tools
@@ -271,7 +265,6 @@ void BM_FullUpdate(benchmark::State& state) {
     }
   }
   GetEnv()->ChangeDir(root);
-  std::filesystem::remove_all(root);
 }
 
 BENCHMARK(BM_FullUpdate)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();

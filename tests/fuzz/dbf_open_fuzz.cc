@@ -2,12 +2,7 @@
 // every field of every record, moves around, then appends a record and writes its
 // fields. Whatever the bytes, this must end without a crash, a sanitizer report or an
 // endless loop; errors are answered with default.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "engine/engine.h"
@@ -15,30 +10,9 @@
 #include "engine/workarea/registry.h"
 #include "runtime/error.h"
 #include "runtime/settings.h"
+#include "tests/fuzz/fuzz_util.h"
 
 namespace {
-
-// A scratch folder for the input files, made once per process and removed at exit.
-// The path lives on the heap so that it outlives every static destructor.
-const std::string& ScratchFolder() {
-  static const std::string* folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxfuzz.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    auto* path = new std::string(made != nullptr ? made : "/tmp/pxfuzz");
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(ScratchFolder(), ec);
-    });
-    return path;
-  }();
-  return *folder;
-}
-
-void WriteFile(const std::string& path, const void* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 void ReadEverything(uint32_t limit) {
   const int fields = px::FCOUNT();
@@ -56,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   px::InitEngine();
   px::ScopedErrorHandler quiet([](px::Error&) { return px::ErrorAnswer::Default(); });
   px::GetSettings().hard_commit = false;  // no disk flushes: faster runs
-  const std::string table = ScratchFolder() + "/fuzz.dbf";
-  WriteFile(table, data, size);
+  const std::string table = px::fuzz::ScratchFile("fuzz.dbf");
+  px::fuzz::WriteFile(table, data, size);
   uint8_t memo[512] = {1};
-  WriteFile(ScratchFolder() + "/fuzz.dbt", memo, sizeof memo);
+  px::fuzz::WriteFile(px::fuzz::ScratchFile("fuzz.dbt"), memo, sizeof memo);
 
   // Read-only first.
   if (px::DBUSEAREA(true, "", table, "FUZZ", false, true)) {

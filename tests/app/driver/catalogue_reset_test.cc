@@ -4,10 +4,7 @@
 #include <filesystem>
 
 #include "app/driver/catalogue_reset.h"
-#include "app/driver/path_vars.h"
-#include "app/driver/progress.h"
 #include "engine/workarea/registry.h"
-#include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 
 namespace px {
@@ -27,22 +24,14 @@ Row CatRow(const std::string& alias, const std::string& path, const std::string&
           {"PATH", Value::String(path)}};
 }
 
-class CatalogueResetTest : public test::DriverTest {
+class CatalogueResetTest : public test::PathVarsTest {
  protected:
-  CatalogueResetTest() {
-    paths_ = PathVars::Make("D:", InstDos().substr(0, 2), InstDos().substr(2), "");
-    paths_.Publish(vars_);
-  }
   std::vector<std::string> Paths() {
     DBCLOSEALL();  // the reset leaves both catalogues open for phase 14 to close
     std::vector<std::string> out;
     for (const Row& r : test::ReadTable(Inst("indexdef")).rows) out.push_back(Text(r.at("PATH")));
     return out;
   }
-
-  ScopedMemVars vars_;
-  PathVars paths_;
-  Progress progress_;
 };
 
 TEST_F(CatalogueResetTest, SitePathsComeBackByAlias) {

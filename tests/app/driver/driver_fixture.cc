@@ -266,26 +266,32 @@ void DriverTest::MakeUpdate(const std::vector<UpdateTable>& tables,
   const std::string staging = scratch_.path() + "/staging";
   std::filesystem::remove_all(staging);
   std::filesystem::create_directories(staging);
-  std::vector<Row> rows;
-  std::vector<std::string> files = {staging + "/updatdef.dbf"};
-  for (const UpdateTable& t : tables) {
-    rows.push_back({{"DB_NAME", Value::String(t.name)},
-                    {"PATH", Value::String("")},
-                    {"BRING_RECS", Value::Logical(t.bring_recs)}});
-    MakeTable(staging + "/" + t.name, t.fields, t.rows);
-    files.push_back(staging + "/" + t.name + ".dbf");
-    if (std::filesystem::exists(staging + "/" + t.name + ".dbt")) {
-      files.push_back(staging + "/" + t.name + ".dbt");
-    }
-  }
-  MakeTable(staging + "/updatdef",
-            {{"DB_NAME", 'C', 12}, {"PATH", 'C', 40}, {"BRING_RECS", 'L', 1}}, rows);
+  std::vector<std::string> files = WriteUpdateTables(staging, tables);
   for (const auto& [name, bytes] : other_files) {
     WriteFileBytes(staging + "/" + name, bytes);
     files.push_back(staging + "/" + name);
   }
   std::string error;
   ASSERT_TRUE(MakeUpdateArchive(Upd("PXUPD.zip"), password, files, &error)) << error;
+}
+
+std::vector<std::string> DriverTest::WriteUpdateTables(const std::string& folder,
+                                                       const std::vector<UpdateTable>& tables) {
+  std::vector<Row> rows;
+  std::vector<std::string> files = {folder + "/updatdef.dbf"};
+  for (const UpdateTable& t : tables) {
+    rows.push_back({{"DB_NAME", Value::String(t.name)},
+                    {"PATH", Value::String("")},
+                    {"BRING_RECS", Value::Logical(t.bring_recs)}});
+    MakeTable(folder + "/" + t.name, t.fields, t.rows);
+    files.push_back(folder + "/" + t.name + ".dbf");
+    if (std::filesystem::exists(folder + "/" + t.name + ".dbt")) {
+      files.push_back(folder + "/" + t.name + ".dbt");
+    }
+  }
+  MakeTable(folder + "/updatdef", {{"DB_NAME", 'C', 12}, {"PATH", 'C', 40}, {"BRING_RECS", 'L', 1}},
+            rows);
+  return files;
 }
 
 std::vector<std::string> DriverTest::TakeLines() {
@@ -308,6 +314,11 @@ int DriverTest::FindLine(const std::vector<std::string>& lines, const std::strin
     if (lines[i].find(part) != std::string::npos) return static_cast<int>(i);
   }
   return -1;
+}
+
+PathVarsTest::PathVarsTest() {
+  paths_ = PathVars::Make("D:", InstDos().substr(0, 2), InstDos().substr(2), "");
+  paths_.Publish(vars_);
 }
 
 }  // namespace px::test

@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/driver/path_vars.h"
+#include "app/driver/progress.h"
 #include "runtime/env.h"
 #include "runtime/error.h"
+#include "runtime/memvars.h"
 #include "runtime/process.h"
 #include "runtime/value.h"
 #include "tests/test_util.h"
@@ -108,6 +111,10 @@ class DriverTest : public testing::Test {
   void MakeUpdate(const std::vector<UpdateTable>& tables,
                   const std::vector<std::pair<std::string, std::string>>& other_files = {},
                   const std::string& password = "tamrok");
+  // Writes the update's tables and its updatdef into `folder`; the files written,
+  // updatdef.dbf first.
+  static std::vector<std::string> WriteUpdateTables(const std::string& folder,
+                                                    const std::vector<UpdateTable>& tables);
 
   // Console lines written so far (and forgets them).
   std::vector<std::string> TakeLines();
@@ -124,6 +131,17 @@ class DriverTest : public testing::Test {
   std::unique_ptr<ScopedEnv> env_scope_;
   RecordingRunner runner_;
   std::unique_ptr<ScopedProcessRunner> runner_scope_;
+};
+
+// A DriverTest with the path variables of an update from D: into the installation
+// folder published, and a progress display for the phases run by hand.
+class PathVarsTest : public DriverTest {
+ protected:
+  PathVarsTest();
+
+  ScopedMemVars vars_;
+  PathVars paths_;
+  Progress progress_;
 };
 
 }  // namespace px::test

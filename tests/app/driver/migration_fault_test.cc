@@ -8,11 +8,8 @@
 
 #include "app/driver/main.h"
 #include "app/driver/migration.h"
-#include "app/driver/path_vars.h"
-#include "app/driver/progress.h"
 #include "app/driver/rename_journal.h"
 #include "runtime/error.h"
-#include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 #include "tests/engine/counting_fault_env.h"
 
@@ -37,13 +34,9 @@ std::string Note(int i) {
   return i % 3 == 0 ? std::string(600, static_cast<char>('a' + i)) : "note " + std::to_string(i);
 }
 
-class MigrationFaultTest : public test::DriverTest {
+class MigrationFaultTest : public test::PathVarsTest {
  protected:
-  MigrationFaultTest() {
-    ApplyInstallerSettings();
-    paths_ = PathVars::Make("D:", InstDos().substr(0, 2), InstDos().substr(2), "");
-    paths_.Publish(vars_);
-  }
+  MigrationFaultTest() { ApplyInstallerSettings(); }
 
   // A fresh installed table and update, nothing else in the folder.
   void Prepare() {
@@ -58,10 +51,7 @@ class MigrationFaultTest : public test::DriverTest {
                       {"NOTES", Value::String(Note(i))}});
     }
     test::MakeTable(Inst("cquotes"), kOld, rows);
-    test::MakeTable(Inst("temp/cquotes"), kNew, {});
-    test::MakeTable(
-        Inst("temp/updatdef"), {{"DB_NAME", 'C', 12}, {"PATH", 'C', 40}, {"BRING_RECS", 'L', 1}},
-        {{{"DB_NAME", Value::String("cquotes")}, {"BRING_RECS", Value::Logical(false)}}});
+    WriteUpdateTables(Inst("temp"), {{.name = "cquotes", .fields = kNew}});
   }
 
   // "" when the installed table is the whole old or the whole new one, else what is wrong.
@@ -83,10 +73,6 @@ class MigrationFaultTest : public test::DriverTest {
     return "";
   }
   bool IsNew() { return test::ReadTable(Inst("cquotes")).fields.size() == kNew.size(); }
-
-  ScopedMemVars vars_;
-  PathVars paths_;
-  Progress progress_;
 };
 
 TEST_F(MigrationFaultTest, AFailureAtAnyPointLeavesTheOldOrTheNewTable) {

@@ -6,11 +6,8 @@
 
 #include "app/driver/main.h"
 #include "app/driver/migration.h"
-#include "app/driver/path_vars.h"
-#include "app/driver/progress.h"
 #include "app/driver/rename_journal.h"
 #include "runtime/error.h"
-#include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 
 namespace px {
@@ -65,25 +62,14 @@ const std::vector<FieldSpec> kNewCustomer = {{"CODE", 'C', 8},
                                              {"NEWNUM", 'N', 6},
                                              {"NOTES", 'M', 10}};
 
-class MigrationTest : public test::DriverTest {
+class MigrationTest : public test::PathVarsTest {
  protected:
   MigrationTest() {
     ApplyInstallerSettings();
     std::filesystem::create_directories(Inst("temp"));
-    paths_ = PathVars::Make("D:", InstDos().substr(0, 2), InstDos().substr(2), "");
-    paths_.Publish(vars_);
   }
   // Writes updatdef and the shipped tables straight into the temp folder.
-  void Ship(const std::vector<UpdateTable>& tables) {
-    std::vector<Row> rows;
-    for (const UpdateTable& t : tables) {
-      rows.push_back(
-          {{"DB_NAME", Value::String(t.name)}, {"BRING_RECS", Value::Logical(t.bring_recs)}});
-      test::MakeTable(Inst("temp/" + t.name), t.fields, t.rows);
-    }
-    test::MakeTable(Inst("temp/updatdef"),
-                    {{"DB_NAME", 'C', 12}, {"PATH", 'C', 40}, {"BRING_RECS", 'L', 1}}, rows);
-  }
+  void Ship(const std::vector<UpdateTable>& tables) { WriteUpdateTables(Inst("temp"), tables); }
   void InstallCustomers() {
     test::MakeTable(Inst("customer"), kOldCustomer,
                     {{{"CODE", Value::String("A1")},
@@ -102,10 +88,6 @@ class MigrationTest : public test::DriverTest {
     EXPECT_FALSE(Exists("zztemp.dbt"));
     EXPECT_FALSE(Exists(kRenameJournal));
   }
-
-  ScopedMemVars vars_;
-  PathVars paths_;
-  Progress progress_;
 };
 
 TEST_F(MigrationTest, RebuiltTableHasTheNewStructureAndEveryLiveRecord) {

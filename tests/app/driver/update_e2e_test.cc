@@ -1,8 +1,6 @@
 // The whole installer (MAIN with the console user interface) on generated sample
 // installations: a complete update, and the ways an update is cut short or refused.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "runtime/dos_path.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
+#include "tests/engine/workarea/forked_process.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -368,28 +367,21 @@ TEST_F(UpdateE2eTest, TableHeldByAnotherProcessKeepsItsStructureAndRecords) {
   const std::string before = ReadFileBytes(Inst("customer.dbf"));
   const std::string memo_before = ReadFileBytes(Inst("customer.dbt"));
 
-  // Another workstation opens the customer table exclusively and keeps it open.
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  const pid_t other = fork();
-  ASSERT_GE(other, 0);
-  if (other == 0) {
+  // Another workstation opens the customer table exclusively and keeps it open until
+  // told to let go.
+  test::ForkedProcess other([&](test::Channel& channel) {
     int code = 0;
     std::unique_ptr<File> held = Env::Posix()->OpenFile(
         Inst("customer.dbf"), FileAccess::kReadWrite, FileShare::kExclusive, &code);
-    const char c = held != nullptr ? 'y' : 'n';
-    if (write(ready[1], &c, 1) != 1) _exit(1);
-    pause();
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  close(ready[0]);
-  close(ready[1]);
-  ASSERT_EQ(c, 'y');
+    if (!channel.Send(held != nullptr ? 'y' : 'n')) return 1;
+    channel.Receive(-1);
+    return 0;
+  });
+  ASSERT_TRUE(other.started());
+  ASSERT_EQ(other.channel().Receive(), 'y');
   const std::vector<std::string> lines = RunInstaller();
-  kill(other, SIGKILL);
-  waitpid(other, nullptr, 0);
+  other.channel().Send('x');  // let go
+  other.Join();
 
   EXPECT_TRUE(HasLine(lines,
                       "[Alert] Unable to Update CUSTOMER. The table is in use on another "

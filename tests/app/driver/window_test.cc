@@ -8,8 +8,8 @@
 
 #include "app/driver/main.h"
 #include "runtime/process.h"
-#include "tests/app/driver/child_process.h"
 #include "tests/app/driver/driver_fixture.h"
+#include "tests/child_process.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/sample_installation.h"
 

@@ -11,7 +11,9 @@
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/env.h"
+#include "runtime/error.h"
 #include "runtime/process_state.h"
+#include "tests/engine/counting_fault_env.h"
 #include "tests/engine/faulty_env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
@@ -431,6 +433,41 @@ TEST_F(MemoTest, AFailedMemoWriteLeavesTheFieldAsItWas) {
   EXPECT_EQ(Get(), Value::Memo("old"));
   EXPECT_EQ(Memo().substr(0, 4), Le32(2));
   DBCLOSEAREA();  // while the files of the faulty Env still have it
+}
+
+// Reading a memo text when the OS fails a read or cuts it short: the get raises "Read
+// error" naming the memo file and never hands back a cut or empty text as if it were
+// the stored one.
+TEST_F(MemoTest, FailedOrShortReadRaisesInsteadOfCuttingTheText) {
+  SetReportHook(nullptr);
+  // Long enough to take several reads, and the last text of the file: its end mark
+  // is followed by nothing.
+  const std::string text(5000, 'n');
+  Make(1);
+  ASSERT_TRUE(Put(text));
+  DBCLOSEALL();
+
+  test::CountingFaultEnv env;
+  ScopedEnv scoped(&env);
+  for (test::FaultMode mode : {test::FaultMode::kFail, test::FaultMode::kShort}) {
+    for (int64_t n = 1;; ++n) {
+      ASSERT_TRUE(UseTable("mt", "", /*shared=*/true));
+      DBGOTO(1);
+      ClearRecordedErrors();
+      env.Arm(n, mode);
+      const Value got = Get();
+      const bool fired = env.fired();
+      env.Disarm();
+      DBCLOSEALL();
+      if (!fired) break;
+      if (RecordedErrors().empty()) {
+        EXPECT_EQ(got.str(), text) << "op " << n;
+      } else {
+        EXPECT_EQ(RecordedErrors().front().gen_code, kErrRead) << "op " << n;
+        EXPECT_FALSE(got.is_string() && got.str() != text) << "op " << n << ": a cut text";
+      }
+    }
+  }
 }
 
 // --- Memo locks ---

@@ -74,15 +74,24 @@ TEST(StrFormatTest, FormatsNumericKeysForTheIndexLayer) {
   EXPECT_EQ(key, "00002.68");
 }
 
+// A xorshift generator: the same numbers on every run from the same seed.
+class XorShift {
+ public:
+  explicit XorShift(uint64_t seed) : seed_(seed) {}
+  uint64_t operator()() {
+    seed_ ^= seed_ << 13;
+    seed_ ^= seed_ >> 7;
+    seed_ ^= seed_ << 17;
+    return seed_;
+  }
+
+ private:
+  uint64_t seed_;
+};
+
 // Random values agree with the exact decimal path whichever path formats them.
 TEST(StrFormatTest, FastAndExactPathsAgree) {
-  uint64_t seed = 88172645463325252ULL;
-  auto next = [&] {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
-  };
+  XorShift next(88172645463325252ULL);
   for (int i = 0; i < 20000; ++i) {
     const int decimals = static_cast<int>(next() % 6);
     const double cents = static_cast<double>(next() % 2000000) - 1000000;
@@ -100,13 +109,7 @@ TEST(StrFormatTest, FastAndExactPathsAgree) {
 
 // Text written in place is the text STR returns, for every kind of number and width.
 TEST(StrFormatTest, InPlaceTextMatches) {
-  uint64_t seed = 2463534242ULL;
-  auto next = [&] {
-    seed ^= seed << 13;
-    seed ^= seed >> 7;
-    seed ^= seed << 17;
-    return seed;
-  };
+  XorShift next(2463534242ULL);
   std::vector<Value> numbers = {Value::Integer(0),
                                 Value::Integer(-1),
                                 Value::Integer(INT64_MAX),

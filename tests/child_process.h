@@ -1,7 +1,7 @@
-// Child processes for the driver's tests: a program run in a folder with extra
+// Child processes for the test programs: a program run in a folder with extra
 // environment variables, killed and reaped when the object goes.
-#ifndef PX_TESTS_APP_DRIVER_CHILD_PROCESS_H_
-#define PX_TESTS_APP_DRIVER_CHILD_PROCESS_H_
+#ifndef PX_TESTS_CHILD_PROCESS_H_
+#define PX_TESTS_CHILD_PROCESS_H_
 
 #include <sys/types.h>
 
@@ -47,4 +47,4 @@ int StartXvfb(ChildProcess* server, std::string* why);
 
 }  // namespace px::test
 
-#endif  // PX_TESTS_APP_DRIVER_CHILD_PROCESS_H_
+#endif  // PX_TESTS_CHILD_PROCESS_H_

@@ -1,4 +1,4 @@
-#include "tests/app/driver/child_process.h"
+#include "tests/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
