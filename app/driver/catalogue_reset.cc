@@ -25,15 +25,31 @@ bool OpenCatalogue(const PathVars& p, const char* name) {
 
 }  // namespace
 
+namespace {
+
+constexpr char kMarkerText[] =
+    "An update is in progress: oldexdef.dbf holds the catalogue's folder paths from before "
+    "it.\r\n";
+constexpr char kKeptLine[] = "indexdef.dbf: not replaced\r\n";
+constexpr char kReplacingLine[] = "indexdef.dbf: replaced\r\n";
+
+}  // namespace
+
 bool CatalogueResetPending(const std::string& folder) {
-  return GetEnv()->FileExists(folder + kResetMarker);
+  const std::string marker = folder + kResetMarker;
+  if (!GetEnv()->FileExists(marker)) return false;
+  std::string text;
+  return !ReadWholeFile(marker, &text) || text != std::string(kMarkerText) + kKeptLine;
 }
 
 void NoteCatalogueSaved(const std::string& folder) {
-  static const std::string text =
-      "An update is in progress: oldexdef.dbf holds the catalogue's folder paths from before "
-      "it.\r\n";
-  WriteWholeFile(folder + kResetMarker, text);
+  WriteWholeFile(folder + kResetMarker, std::string(kMarkerText) + kKeptLine);
+}
+
+void NoteCatalogueReplacing(const std::string& folder, bool replacing) {
+  const std::string marker = folder + kResetMarker;
+  if (!GetEnv()->FileExists(marker)) return;
+  WriteWholeFile(marker, std::string(kMarkerText) + (replacing ? kReplacingLine : kKeptLine));
 }
 
 void ResetCataloguePaths(const PathVars& p, Progress& progress) {

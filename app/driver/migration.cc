@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "app/data/catalogue_fields.h"
+#include "app/driver/catalogue_reset.h"
 #include "app/driver/driver_vars.h"
 #include "app/driver/error_watch.h"
 #include "app/driver/msgdebug.h"
 #include "app/driver/path_vars.h"
 #include "app/driver/progress.h"
 #include "app/driver/rename_journal.h"
+#include "app/driver/update_definition.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
 #include "engine/workarea/registry.h"
@@ -70,11 +72,6 @@ bool HasMemoField(const Value& structure) {
   return false;
 }
 
-Value FieldByName(const char* name) {
-  const int pos = FIELDPOS(name);
-  return pos > 0 ? FIELDGET(pos) : Value();
-}
-
 // The records of the current area that navigation shows (deleted ones are hidden).
 uint32_t CountVisibleRecords() {
   uint32_t count = 0;
@@ -95,11 +92,16 @@ bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
                       const std::string& what_stays) {
   std::vector<PendingRename> renames = {{std::string(kTempTable) + ".dbf", row.name + ".dbf"}};
   if (with_memo) renames.push_back({std::string(kTempTable) + ".dbt", row.name + ".dbt"});
+  // The catalogue reset must know, should the update stop from here on, that the
+  // saved catalogue is the only one left with the site's folder paths.
+  const bool catalogue = UpperText(row.name) == UpperText(kCatalogueFile);
+  if (catalogue) NoteCatalogueReplacing(p.to_drvpth, true);
   int code = 0;
   switch (ReplaceAsOne(p.to_drvpth, renames, &code)) {
     case ReplaceOutcome::kDone:
       return true;
     case ReplaceOutcome::kUnchanged:
+      if (catalogue) NoteCatalogueReplacing(p.to_drvpth, false);
       EraseTempTable(p);
       Refuse(row, (code == kOsSharingViolation ? "The table is in use on another workstation; "
                                                : "Its files could not be replaced; ") +
@@ -248,12 +250,8 @@ void MigrateTables(const PathVars& p, Progress& progress) {
       MSGDEBUG("Opened UPDATDEF");
     }
     while (USED() && !EOF_()) {
-      const Value name = FieldByName("DB_NAME");
-      const Value path = FieldByName("PATH");
-      const Value bring = FieldByName("BRING_RECS");
-      MigrateRow(p, progress, name.is_string() ? TrimRight(name.str()) : std::string(),
-                 path.is_string() ? TrimRight(path.str()) : std::string(),
-                 bring.is_logical() && bring.logical());
+      const UpdateDefinitionRow row = CurrentUpdateDefinitionRow();
+      MigrateRow(p, progress, row.name, row.path, row.bring_recs);
       DBSELECTAREA(1);
       DBSKIP(1);
     }

@@ -42,6 +42,13 @@ TEST_F(CatalogueResetTest, SitePathsComeBackByAlias) {
                   {CatRow("customer", "", "cucode"), CatRow("customer", "", "cuname"),
                    CatRow("cquotes", ""), CatRow("newalias", "NEW\\")});
   NoteCatalogueSaved(paths_.to_drvpth);
+  ASSERT_TRUE(std::filesystem::exists(Inst(kResetMarker)));
+  // Until the shipped catalogue goes in, the installed one is the site's own.
+  EXPECT_FALSE(CatalogueResetPending(paths_.to_drvpth));
+  NoteCatalogueReplacing(paths_.to_drvpth, true);
+  NoteCatalogueReplacing(paths_.to_drvpth, false);
+  EXPECT_FALSE(CatalogueResetPending(paths_.to_drvpth));
+  NoteCatalogueReplacing(paths_.to_drvpth, true);
   ASSERT_TRUE(CatalogueResetPending(paths_.to_drvpth));
   ResetCataloguePaths(paths_, progress_);
   EXPECT_EQ(Paths(), (std::vector<std::string>{"\\\\SERVER\\DATA\\", "\\\\SERVER\\DATA\\", "Q1\\",
@@ -55,6 +62,7 @@ TEST_F(CatalogueResetTest, CatalogueInUseKeepsTheSavedCopyForTheNextRun) {
   test::MakeTable(Inst("oldexdef"), kCatalogue, {CatRow("customer", "DATA\\")});
   test::MakeTable(Inst("indexdef"), kCatalogue, {CatRow("customer", "")});
   NoteCatalogueSaved(paths_.to_drvpth);
+  NoteCatalogueReplacing(paths_.to_drvpth, true);
   {
     int code = 0;
     std::unique_ptr<File> other = Env::Posix()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead,
@@ -67,6 +75,16 @@ TEST_F(CatalogueResetTest, CatalogueInUseKeepsTheSavedCopyForTheNextRun) {
                       "in use on another workstation."));
   EXPECT_TRUE(CatalogueResetPending(paths_.to_drvpth));
   EXPECT_EQ(Paths(), (std::vector<std::string>{""}));
+}
+
+TEST_F(CatalogueResetTest, MarkerOfAnEarlierInstallerCountsAsReplaced) {
+  test::WriteFileBytes(Inst(kResetMarker), "An update is in progress.\r\n");
+  EXPECT_TRUE(CatalogueResetPending(paths_.to_drvpth));
+  NoteCatalogueReplacing(paths_.to_drvpth, false);
+  EXPECT_FALSE(CatalogueResetPending(paths_.to_drvpth));
+  std::filesystem::remove(Inst(kResetMarker));
+  NoteCatalogueReplacing(paths_.to_drvpth, true);  // no marker: nothing was saved
+  EXPECT_FALSE(std::filesystem::exists(Inst(kResetMarker)));
 }
 
 }  // namespace
