@@ -48,8 +48,9 @@ std::string BackupCommandLine(const std::string& archive_path, bool have_pkzip25
   return (have_pkzip25 ? "PKZIP25 -add " : "PKZIP ") + archive_path + " *.db*";
 }
 
-void BACKZIP() {
+BackupResult BACKZIP() {
   CallStep step("BACKZIP");
+  BackupResult result;
   const int area = SELECT();
   std::string text = "Please Wait....";
   RecoveryPoint([&] {
@@ -78,17 +79,13 @@ void BACKZIP() {
     MEMOWRIT(Value::String("BACKUP.BAT"),
              Value::String(BackupCommandLine(archive, pkzip25) + "\r\n"));
     DBCLOSEALL();
-    int exit_code = 0;
+    result.archive = archive;
     MSGRUN(Value::String("Creating.  Please Wait..."), Value::String("Zip (Working)"),
-           [&](TDialog&) { exit_code = WAITRUN("backup.bat", kShow); });
+           [&](TDialog&) { result.exit_code = WAITRUN("backup.bat", kShow); });
     window->End();
-    // The update goes on without a whole backup, but the user must know.
-    if (exit_code != 0) {
-      MSGALERT("The Compulsory Backup of Data is not complete: the zip program ended with code " +
-               std::to_string(exit_code) + ".");
-    }
   });
   DBSELECTAREA(area);
+  return result;
 }
 
 }  // namespace px

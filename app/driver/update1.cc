@@ -8,6 +8,7 @@
 #include "app/driver/migration.h"
 #include "app/driver/msgdebug.h"
 #include "app/driver/recovery.h"
+#include "app/driver/update_checks.h"
 #include "app/driver/update_run.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
@@ -63,10 +64,19 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
   const PathVars& p = run.paths;
   CURSORWAIT();
 
+  // A check that fails before anything was changed ends the update as a cancel does.
+  bool stopped = false;
+  const auto stop_unless_passed = [&stopped](const std::string& alert) {
+    if (alert.empty()) return;
+    stopped = true;
+    AlertAndBreak(alert);
+  };
+
   // Recovery point A: a BREAK in phases 3 to 12 goes on with phase 14.
   RecoveryPoint([&] {
     step.set_line(3);
-    BACKZIP();
+    stop_unless_passed(CheckInstallation(p));
+    stop_unless_passed(CheckBackup(BACKZIP()));
 
     step.set_line(4);
     EnterFolder(p.from_drive, p.from_path);
@@ -75,6 +85,7 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     step.set_line(5);
     EnterFolder(p.to_drive, p.to_path);
     MSGDEBUG("Changed to TO Directory");
+    stop_unless_passed(CheckNothingHeld(p, archive_base));
 
     step.set_line(6);
     OpenProgressDialog(run);
@@ -101,6 +112,8 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     MigrateTables(p, run.progress);
     if (run.rebuild) ResetCataloguePaths(p, run.progress);
   });
+
+  if (stopped) return;
 
   step.set_line(14);
   DBCLOSEALL();

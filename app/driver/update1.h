@@ -2,9 +2,11 @@
 //
 // Runs strictly in sequence on the calling thread, with the installation folder as the
 // current folder at the start:
-//    3  BACKZIP: backup of every table into backup\PXBn.zip
+//    3  BACKZIP: backup of every table into backup\PXBn.zip, once the current folder
+//       proved to be an installation; stop unless the backup is whole
 //    4  enter the source folder ("Unable to Access Directory: " on failure)
-//    5  enter the target folder (the same message)
+//    5  enter the target folder (the same message); stop when another workstation
+//       holds a table the update will change
 //    6  the progress dialog "Updating ParVex"
 //    7  create and enter "temp" ("Unable to Access Lib Directory")
 //    8  copy the archive into temp and unpack it with the update password
@@ -19,7 +21,9 @@
 //   18  empty the temp folder
 //   19  close the progress windows
 // A BREAK in phases 3 to 12 ends that stretch (recovery point A) and the procedure goes
-// on with phase 14; a BREAK in phases 16 to 18 ends UPDATE1 (UPDATE catches it).
+// on with phase 14; a BREAK in phases 16 to 18 ends UPDATE1 (UPDATE catches it). A check
+// of update_checks.h that fails shows its alert and ends UPDATE1 at once, before the
+// first change to the installation.
 #ifndef PX_APP_DRIVER_UPDATE1_H_
 #define PX_APP_DRIVER_UPDATE1_H_
 

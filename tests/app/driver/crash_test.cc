@@ -171,7 +171,6 @@ class CrashTest : public test::DriverTest {
 
   // Runs the whole update in this process.
   void RunUpdate() {
-    runner_.batch_answer = 0;  // the backup is not what is tested here
     backend_.Script(test::Answer({"D:\\"}, "OK"));
     MAIN();
     if (chdir(Inst().c_str()) != 0) FAIL();

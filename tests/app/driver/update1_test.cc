@@ -95,17 +95,6 @@ TEST_F(Update1Test, MissingSourceFolderStillRunsTheRebuildThenStops) {
   EXPECT_FALSE(Exists("oldexdef.dbf"));
 }
 
-TEST_F(Update1Test, InstallationWithoutCatalogueSkipsTheReset) {
-  MakeInstallation();
-  std::filesystem::remove(Inst("indexdef.dbf"));
-  MakeUpdate({{.name = "glascat", .fields = {{"CODE", 'C', 6}}}});
-  const std::vector<std::string> lines = RunUpdate();
-  EXPECT_TRUE(HasLine(lines, "[Information] Copied INDEXDEF to OLDEXDEF"));
-  EXPECT_EQ(FindLine(lines, "Resetting INDEXDEF Paths"), -1);
-  EXPECT_FALSE(Exists("oldexdef.dbf"));
-  EXPECT_TRUE(Exists("glascat.dbf"));
-}
-
 TEST_F(Update1Test, WrongPasswordUpdatesNoTable) {
   MakeInstallation();
   test::MakeTable(Inst("glascat"), {{"CODE", 'C', 6}}, {{{"CODE", Value::String("OLD")}}});

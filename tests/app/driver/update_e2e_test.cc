@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "app/data/catalogue_fields.h"
+#include "app/driver/catalogue_reset.h"
 #include "app/driver/main.h"
+#include "archive/zip_writer.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/dos_path.h"
@@ -93,15 +95,18 @@ class UpdateE2eTest : public test::DriverTest {
     for (const char* f : {"supplier.dbf", "supplier.ntx", "supname.ntx"}) {
       std::filesystem::rename(Inst(f), Inst(std::string("DATA/") + f));
     }
+    SetPath("SUPPLIER", "DATA\\");
+    catalogue_ = test::ReadTable(Inst("indexdef"));
+  }
+
+  void SetPath(const std::string& alias, const std::string& path) {
     DBSELECTAREA(0);
     ASSERT_TRUE(DBUSEAREA(false, "", Inst("indexdef"), "indexdef", false, false));
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
-      if (Text(FIELDGET(FIELDPOS("DB_ALIAS"))) == "SUPPLIER") {
-        FIELDPUT(FIELDPOS("PATH"), Value::String("DATA\\"));
-      }
+      if (Text(FIELDGET(FIELDPOS("DB_ALIAS"))) == alias)
+        FIELDPUT(FIELDPOS("PATH"), Value::String(path));
     }
     DBCLOSEAREA();
-    catalogue_ = test::ReadTable(Inst("indexdef"));
   }
 
   void SetField(const std::string& table, const char* field, const Value& v) {
@@ -161,6 +166,19 @@ class UpdateE2eTest : public test::DriverTest {
       if (e.is_regular_file()) files[e.path().filename()] = ReadFileBytes(e.path());
     }
     return files;
+  }
+  // The names of the files that are new, gone or changed since `before`.
+  std::vector<std::string> ChangedFiles(const std::map<std::string, std::string>& before) const {
+    std::vector<std::string> names;
+    const auto now = Files();
+    for (const auto& [name, bytes] : now) {
+      const auto it = before.find(name);
+      if (it == before.end() || it->second != bytes) names.push_back(name);
+    }
+    for (const auto& [name, bytes] : before) {
+      if (now.count(name) == 0) names.push_back(name);
+    }
+    return names;
   }
   void ExpectMainApplicationStartedLast() {
     ASSERT_FALSE(runner_.command_lines.empty());
@@ -323,28 +341,158 @@ TEST_F(UpdateE2eTest, MissingSourceFolderChangesNoTable) {
   ExpectMainApplicationStartedLast();
 }
 
-TEST_F(UpdateE2eTest, InstallationWithoutCatalogueTakesTheShippedOne) {
+TEST_F(UpdateE2eTest, FolderWithoutInstallationIsLeftAlone) {
   Generate(0);
   MakeSampleUpdate();
-  std::filesystem::remove(Inst("indexdef.dbf"));
-  std::filesystem::remove(Inst("indexdef.ntx"));
-  const std::vector<std::string> lines = RunInstaller();
-  EXPECT_EQ(FindLine(lines, "Resetting INDEXDEF Paths"), -1);
-  EXPECT_FALSE(Exists("oldexdef.dbf"));
-  // Without a catalogue the backup has no counter to number its archive.
-  EXPECT_EQ(ReadFileBytes(Inst("BACKUP.BAT")), "PKZIP backup\\PXB *.db*\r\n\x1a");
-  // The shipped catalogue is in place and every index it names is built, except those
-  // of the table it looks for in the installation folder while the site keeps it in
-  // its own.
-  ASSERT_TRUE(Exists("indexdef.dbf"));
-  EXPECT_EQ(test::ReadTable(Inst("customer")).fields.size(), NewCustomerFields().size());
-  EXPECT_NE(FindLine(lines, "Unable to open supplier.DBF. File does not exist"), -1);
-  const pxdb::CatalogueReport check = pxdb::CheckCatalogue(Inst(), false);
-  for (const std::string& fault : check.faults) {
-    EXPECT_NE(UpperText(fault).find("SUPPLIER"), std::string::npos) << fault;
+  const std::string elsewhere = Inst("elsewhere");
+  std::filesystem::create_directories(elsewhere);
+  test::WriteFileBytes(elsewhere + "/notes.txt", "not an installation");
+  ASSERT_EQ(chdir(elsewhere.c_str()), 0);
+  backend_.Script(test::Answer({"D:\\"}, "OK"));
+  MAIN();
+  const std::vector<std::string> lines = TakeLines();
+  ASSERT_EQ(chdir(Inst().c_str()), 0);
+  EXPECT_EQ(lines.back(), "[Alert] There is no ParVex installation in " + HostToDos(elsewhere) +
+                              ": it holds no table catalogue INDEXDEF.DBF. Start the update in "
+                              "the ParVex folder. Nothing has been updated.");
+  EXPECT_EQ(FindLine(lines, "Making Compulsory Backup"), -1);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(elsewhere))
+    left.push_back(e.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"notes.txt"});
+}
+
+// The backup is checked before anything changes: a zip program that failed, an archive
+// that does not read back or one that lacks a table stops the update.
+TEST_F(UpdateE2eTest, BackupThatIsNotWholeStopsTheUpdate) {
+  Generate(0);
+  MakeSampleUpdate();
+  const auto before = Files();
+  struct Case {
+    std::optional<int> zip_exit;  // unset: the real zip program runs
+    std::string archive;          // "": none prepared; "garbage", "damaged", "customer only"
+    std::string reason;
+  } cases[] = {
+      {3, "", "the zip program ended with code 3"},
+      {0, "", "backup\\PXB1.zip was not written"},
+      {0, "garbage", "backup\\PXB1.zip does not read back whole"},
+      {0, "damaged", "backup\\PXB1.zip does not read back whole"},
+      {0, "customer only", "backup\\PXB1.zip lacks "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive + " " + c.reason);
+    SetField("sysinfo", "BACKUP", Value::Integer(0));
+    std::filesystem::remove_all(Inst("backup"));
+    std::filesystem::create_directories(Inst("backup"));
+    std::vector<ZipInput> inputs;
+    for (const auto& [name, bytes] : before) {
+      if (name.find(".db") != std::string::npos &&
+          (c.archive != "customer only" || name.starts_with("customer"))) {
+        inputs.push_back({Inst(name), name});
+      }
+    }
+    std::string error;
+    if (!c.archive.empty()) {
+      ASSERT_TRUE(
+          WriteZip(Inst("backup/PXB1.zip"), inputs, {.new_archive = true, .password = ""}, &error));
+    }
+    if (c.archive == "garbage") test::WriteFileBytes(Inst("backup/PXB1.zip"), "PK garbage");
+    if (c.archive == "damaged") {
+      std::string zip = ReadFileBytes(Inst("backup/PXB1.zip"));
+      zip[zip.size() / 3] ^= 0x55;
+      test::WriteFileBytes(Inst("backup/PXB1.zip"), zip);
+    }
+    runner_.batch_answer = c.zip_exit;
+    runner_.command_lines.clear();
+    const std::vector<std::string> lines = RunInstaller();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(
+        lines.back().starts_with("[Alert] The Compulsory Backup of Data failed: " + c.reason))
+        << lines.back();
+    EXPECT_TRUE(lines.back().ends_with(". Nothing has been updated.")) << lines.back();
+    EXPECT_EQ(FindLine(lines, "[Alert]"), static_cast<int>(lines.size()) - 1);
+    // Only the backup's own traces are new: its folder, batch file and counter.
+    EXPECT_EQ(ChangedFiles(before), (std::vector<std::string>{"BACKUP.BAT", "sysinfo.dbf"}));
+    EXPECT_FALSE(Exists("temp"));
+    ExpectMainApplicationStartedLast();
   }
-  EXPECT_TRUE(Exists("promocod.ntx"));
-  ExpectMainApplicationStartedLast();
+}
+
+TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
+  Generate(0);
+  MakeSampleUpdate();
+  // The catalogue, a table the update rebuilds, the quote lines the repairs pack and a
+  // table the catalogue asks to pack.
+  for (const std::string held : {"indexdef.dbf", "customer.dbf", "cqass.dbf", "tmpquote.dbf"}) {
+    SCOPED_TRACE(held);
+    const auto before = Files();
+    // Another workstation has the table open, as the application opens it.
+    test::ForkedProcess other([&](test::Channel& channel) {
+      int code = 0;
+      std::unique_ptr<File> f =
+          Env::Posix()->OpenFile(Inst(held), FileAccess::kReadWrite, FileShare::kDenyNone, &code);
+      if (!channel.Send(f != nullptr ? 'y' : 'n')) return 1;
+      channel.Receive(-1);
+      return 0;
+    });
+    ASSERT_TRUE(other.started());
+    ASSERT_EQ(other.channel().Receive(), 'y');
+    runner_.command_lines.clear();
+    const std::vector<std::string> lines = RunInstaller();
+    other.channel().Send('x');  // let go
+    other.Join();
+
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "[Alert] " + UpperText(held) +
+                                " is in use on another workstation. Close ParVex everywhere "
+                                "and run the update again. Nothing has been updated.");
+    EXPECT_EQ(FindLine(lines, "[Alert]"), static_cast<int>(lines.size()) - 1);
+    // The backup, its batch file and its counter are the only traces.
+    EXPECT_EQ(ChangedFiles(before), (std::vector<std::string>{"BACKUP.BAT", "sysinfo.dbf"}));
+    EXPECT_FALSE(Exists("temp"));
+    ExpectMainApplicationStartedLast();
+  }
+  // Once everyone has let go, the update goes through.
+  RunInstaller();
+  EXPECT_EQ(test::ReadTable(Inst("customer")).fields.size(), NewCustomerFields().size());
+  EXPECT_TRUE(pxdb::CheckCatalogue(Inst(), false).ok());
+}
+
+// An update that stopped after saving the catalogue leaves its marker. The saved copy
+// is kept only when that update had begun to replace the catalogue; otherwise the
+// catalogue still holds the site's paths, including any changed since, and is saved
+// afresh.
+TEST_F(UpdateE2eTest, UnfinishedUpdateMarkerKeepsTheSavedCatalogueOnlyWhenItWasReplaced) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "not replaced");
+    std::filesystem::remove_all(Inst());
+    std::filesystem::create_directories(Inst());
+    ASSERT_EQ(chdir(Inst().c_str()), 0);
+    Generate(0);
+    MakeSampleUpdate();
+    // The unfinished update saved the catalogue while the suppliers lay in DATA.
+    std::filesystem::copy_file(Inst("indexdef.dbf"), Inst("oldexdef.dbf"));
+    NoteCatalogueSaved(InstDos() + "\\");
+    if (replaced) {
+      // ... and put the shipped catalogue in place: no site folder in it.
+      NoteCatalogueReplacing(InstDos() + "\\", true);
+      SetPath("SUPPLIER", "");
+    } else {
+      // ... and stopped; since then the site moved its suppliers to SITE2.
+      std::filesystem::create_directories(Inst("SITE2"));
+      for (const char* f : {"supplier.dbf", "supplier.ntx", "supname.ntx"})
+        std::filesystem::rename(Inst(std::string("DATA/") + f), Inst(std::string("SITE2/") + f));
+      SetPath("SUPPLIER", "SITE2\\");
+    }
+    RunInstaller();
+    for (const Row& r : test::ReadTable(Inst("indexdef")).rows) {
+      if (Text(r.at("DB_ALIAS")) == "SUPPLIER") {
+        EXPECT_EQ(Text(r.at("PATH")), replaced ? "DATA\\" : "SITE2\\");
+      }
+    }
+    EXPECT_FALSE(Exists(kResetMarker));
+    EXPECT_TRUE(pxdb::CheckCatalogue(Inst(), false).ok());
+  }
 }
 
 TEST_F(UpdateE2eTest, WrongArchivePasswordChangesNoTable) {
@@ -359,45 +507,6 @@ TEST_F(UpdateE2eTest, WrongArchivePasswordChangesNoTable) {
   EXPECT_FALSE(Exists("promo.dbf"));
   EXPECT_TRUE(pxdb::CheckCatalogue(Inst(), false).ok());
   ExpectMainApplicationStartedLast();
-}
-
-TEST_F(UpdateE2eTest, TableHeldByAnotherProcessKeepsItsStructureAndRecords) {
-  Generate(0);
-  MakeSampleUpdate();
-  const std::string before = ReadFileBytes(Inst("customer.dbf"));
-  const std::string memo_before = ReadFileBytes(Inst("customer.dbt"));
-
-  // Another workstation opens the customer table exclusively and keeps it open until
-  // told to let go.
-  test::ForkedProcess other([&](test::Channel& channel) {
-    int code = 0;
-    std::unique_ptr<File> held = Env::Posix()->OpenFile(
-        Inst("customer.dbf"), FileAccess::kReadWrite, FileShare::kExclusive, &code);
-    if (!channel.Send(held != nullptr ? 'y' : 'n')) return 1;
-    channel.Receive(-1);
-    return 0;
-  });
-  ASSERT_TRUE(other.started());
-  ASSERT_EQ(other.channel().Receive(), 'y');
-  const std::vector<std::string> lines = RunInstaller();
-  other.channel().Send('x');  // let go
-  other.Join();
-
-  EXPECT_TRUE(HasLine(lines,
-                      "[Alert] Unable to Update CUSTOMER. The table is in use on another "
-                      "workstation; it keeps its old structure."));
-  EXPECT_EQ(ReadFileBytes(Inst("customer.dbf")), before);
-  EXPECT_EQ(ReadFileBytes(Inst("customer.dbt")), memo_before);
-  EXPECT_FALSE(Exists("zztemp.dbf"));
-  // The rest of the update went through.
-  EXPECT_EQ(test::ReadTable(Inst("promo")).rows.size(), 2u);
-  EXPECT_EQ(test::ReadTable(Inst("glastype")).rows.size(), 2u);
-  ExpectMainApplicationStartedLast();
-
-  // Once the other workstation has let go, running the update again finishes it.
-  RunInstaller();
-  EXPECT_EQ(test::ReadTable(Inst("customer")).fields.size(), NewCustomerFields().size());
-  EXPECT_TRUE(pxdb::CheckCatalogue(Inst(), false).ok());
 }
 
 TEST_F(UpdateE2eTest, FolderPathsOfAnyLength) {

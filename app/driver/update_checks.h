@@ -1,0 +1,36 @@
+// What an update makes sure of before it changes anything in the installation.
+//
+// UPDATE1 stops, showing the one alert a check returns and changing nothing more, when:
+//   - the folder it runs in holds no table catalogue (it is no installation);
+//   - the backup is not whole: the zip program failed, the archive does not test clean
+//     (every entry read back against its CRC) or lacks a file the backup was to take;
+//   - another workstation holds the catalogue, a table the update migrates or replaces,
+//     or a table the index rebuild or the repairs will pack.
+// Each check returns "" when the update may go on, else the alert's text.
+#ifndef PX_APP_DRIVER_UPDATE_CHECKS_H_
+#define PX_APP_DRIVER_UPDATE_CHECKS_H_
+
+#include <string>
+
+#include "app/driver/backzip.h"
+
+namespace px {
+
+struct PathVars;
+
+// The current folder, the installation folder `p` names, holds indexdef.dbf.
+std::string CheckInstallation(const PathVars& p);
+
+// The backup BACKZIP made in the current folder: the batch file ended with 0, and
+// ARCHIVE.zip reads back whole and holds every file of the folder that "*.db*" names.
+std::string CheckBackup(const BackupResult& backup);
+
+// Every file the update will replace or pack can be opened exclusively now: the
+// catalogue, the tables (and memo files) that the update definition in the archive
+// names (source folder + archive_base + ".zip"; skipped when it cannot be read, since
+// unpacking reports that), the tables whose catalogue rows ask for a pack, and cqass.
+std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base);
+
+}  // namespace px
+
+#endif  // PX_APP_DRIVER_UPDATE_CHECKS_H_
