@@ -134,11 +134,11 @@ OpenInfo DbfArea::MemoInfo() const {
   return info;
 }
 
-bool DbfArea::OpenDataFile(const std::string& name) {
+bool DbfArea::OpenDataFile(const std::string& name, const std::string& shown) {
   const FileAccess access = read_only_ ? FileAccess::kRead : FileAccess::kReadWrite;
   const FileShare share = shared_ ? FileShare::kDenyNone : FileShare::kExclusive;
   Error e = TableError(kErrOpen, 1001, true, true);
-  e.filename = name;
+  e.filename = shown.empty() ? name : shown;
   for (;;) {
     int os_code = 0;
     file_ = GetEnv()->OpenFile(name, access, share, &os_code);
@@ -386,6 +386,22 @@ bool DbfArea::ReadDbHeader() {
   return true;
 }
 
+DbfHeaderBytes DbfArea::HeaderForRewrite(uint32_t record_count) const {
+  DbfHeader h;
+  h.version = DbfVersionForRewrite(header_.version, has_memo_);
+  int year = 0, month = 0, day = 0;
+  DateToYmd(Today(), &year, &month, &day);
+  h.year = static_cast<uint8_t>(year - 1900);
+  h.month = static_cast<uint8_t>(month);
+  h.day = static_cast<uint8_t>(day);
+  h.flags = DbfFlagsForRewrite(header_.version, header_.flags, has_memo_);
+  h.code_page = header_.code_page;
+  h.record_count = record_count;
+  h.header_length = static_cast<uint16_t>(header_length_);
+  h.record_length = static_cast<uint16_t>(record_length_);
+  return EncodeDbfHeader(h);
+}
+
 bool DbfArea::WriteDbHeader() {
   if (file_ == nullptr) return false;
   bool took_lock = false;
@@ -407,19 +423,7 @@ bool DbfArea::WriteDbHeader() {
     }
   }
 
-  DbfHeader h;
-  h.version = DbfVersionForRewrite(header_.version, has_memo_);
-  int year = 0, month = 0, day = 0;
-  DateToYmd(Today(), &year, &month, &day);
-  h.year = static_cast<uint8_t>(year - 1900);
-  h.month = static_cast<uint8_t>(month);
-  h.day = static_cast<uint8_t>(day);
-  h.flags = DbfFlagsForRewrite(header_.version, header_.flags, has_memo_);
-  h.code_page = header_.code_page;
-  h.record_count = record_count_;
-  h.header_length = static_cast<uint16_t>(header_length_);
-  h.record_length = static_cast<uint16_t>(record_length_);
-  const DbfHeaderBytes bytes = EncodeDbfHeader(h);
+  const DbfHeaderBytes bytes = HeaderForRewrite(record_count_);
   bool ok = file_->WriteAt(0, bytes.data(), bytes.size()) == static_cast<int64_t>(bytes.size());
   if (!ok) {
     Error e = TableError(kErrWrite, 1011, false, false);

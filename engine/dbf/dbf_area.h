@@ -93,14 +93,32 @@ class DbfArea : public WorkArea {
   bool Info(TableInfo what, Value* out) override;
   bool Open(const OpenInfo& info) override;
   bool SysName(std::string* out) override;
-  // Removes the records marked deleted (whatever the deleted setting) by moving the
-  // live ones down; the header is rewritten and the file cut at the next flush or
-  // close. Needs the table exclusive and writable: 37/1023 "Exclusive required",
-  // 39/1025 "Write not allowed". Evaluates the area's progress block (progress()) as
-  // it goes; the block sees RECNO() of the record visited and must not change records.
-  // Ends on record 1. The index layer overrides Pack and Zap to rebuild or empty its
-  // orders once this layer succeeded.
+  // Removes the records marked deleted (whatever the deleted setting): PackWith with an
+  // empty plan.
   bool Pack() override;
+  // Removes the records marked deleted and those the plan drops, and stores the plan's
+  // values into the records that stay (maintenance.h). Needs the table exclusive and
+  // writable: 37/1023 "Exclusive required", 39/1025 "Write not allowed"; a plan that
+  // does not fit the table raises its error before anything is written.
+  //
+  // The packed table (header as a rewrite would write it now, the records that stay,
+  // the end-of-file mark) is written to a copy beside the table, named like it with the
+  // extension ".zpk" (replacing a stale one), synced when hard commit is on, and then
+  // renamed over the table, which is opened again exclusively. The table file is never
+  // written, so a pack stopped at any point leaves the old table or the packed one under
+  // its name. A failure before the rename (the copy cannot be created or written, a
+  // read fails, before_replace says no, the rename is refused: 37/1023 when another
+  // open holds the table) removes the copy, raises the error and leaves the table open
+  // and unchanged, on the record it was on; false. When the packed table cannot be
+  // opened again the open error is raised and the area is closed. When no record goes
+  // and the plan stores nothing, no file is written (a pending header rewrite stays
+  // pending). The memo file is not touched.
+  //
+  // Evaluates the area's progress block (progress()) as it goes; the block sees RECNO()
+  // of the record visited and must not change records. Ends on record 1. The index
+  // layer overrides PackWith and Zap to rebuild or empty its orders once this layer
+  // succeeded.
+  bool PackWith(const PackPlan& plan) override;
   // Removes every record and resets the memo file to its header block; the same
   // requirements as Pack. Ends past the end of the (empty) table.
   bool Zap() override;
@@ -189,9 +207,16 @@ class DbfArea : public WorkArea {
   void GoPhantom();
   // Reads header and field descriptors; false with the error to raise in *e.
   bool ReadStructure(Error* e);
-  // Opens the data file in the mode of the table, raising 21/1001 while the handler
-  // answers retry. False when it could not be opened.
-  bool OpenDataFile(const std::string& name);
+  // Opens the data file in the mode of the table, raising 21/1001 (naming `shown`, or
+  // `name` when empty) while the handler answers retry. False when it could not be
+  // opened.
+  bool OpenDataFile(const std::string& name, const std::string& shown = "");
+  // The 32 header bytes a rewrite writes now for a table of `record_count` records.
+  DbfHeaderBytes HeaderForRewrite(uint32_t record_count) const;
+  // Reads n records from `first` on into *out; a short read raises 23/1010.
+  bool ReadRecords(uint32_t first, uint32_t n, std::string* out);
+  // Checks a pack plan against the table, raising its error; false when it does not fit.
+  bool CheckPackPlan(const PackPlan& plan);
   void ResetTableState();
   OpenInfo MemoInfo() const;
   // Writes out what the buffered file of an exclusive table still holds; a failure

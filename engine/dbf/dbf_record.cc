@@ -373,7 +373,7 @@ bool DbfArea::PutValue(uint16_t field, const Value& value) {
   return true;
 }
 
-// --- Pack and zap ---
+// --- Zap (pack is in dbf_pack.cc) ---
 
 bool DbfArea::CheckExclusiveWritable() {
   if (file_ == nullptr) return false;
@@ -385,74 +385,6 @@ bool DbfArea::CheckExclusiveWritable() {
     return false;
   }
   return true;
-}
-
-bool DbfArea::Pack() {
-  if (!CheckExclusiveWritable() || !GoCold()) return false;
-  // The records are read and moved in chunks; a record that stays where it is (every
-  // live one before the first deleted one) is not written.
-  constexpr size_t kChunkBytes = 256 * 1024;
-  const uint32_t per_chunk =
-      static_cast<uint32_t>(std::max<size_t>(1, kChunkBytes / record_length_));
-  const ProgressHolder progress = progress_;
-  const int64_t interval = progress.interval > 0 ? progress.interval : 1;
-  int64_t since_progress = 0;
-  // The block sees the record being visited as the current one.
-  auto report_progress = [&](uint32_t recno) {
-    recno_ = recno;
-    record_valid_ = phantom_ = false;
-    progress.block->Eval();
-    since_progress = 0;
-  };
-  std::string chunk, moved;
-  uint32_t kept = 0;
-  for (uint32_t first = 1; first <= record_count_;) {
-    const uint32_t n = std::min(per_chunk, record_count_ - first + 1);
-    chunk.resize(static_cast<size_t>(n) * record_length_);
-    if (file_->ReadAt(DbfRecordOffset(header_length_, record_length_, first), chunk.data(),
-                      chunk.size()) != static_cast<int64_t>(chunk.size())) {
-      Error e = TableError(kErrRead, 1010, false, false);
-      e.filename.clear();
-      e.os_code = file_->os_error();
-      RaiseError(e);
-      return false;
-    }
-    moved.clear();
-    uint32_t moved_to = 0;  // where the first moved record of this chunk goes
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint32_t k = first + i;
-      const char* rec = chunk.data() + static_cast<size_t>(i) * record_length_;
-      if (rec[0] != kDbfDeleted) {
-        ++kept;
-        if (k != kept) {
-          if (moved.empty()) moved_to = kept;
-          moved.append(rec, record_length_);
-        }
-      }
-      if (progress.block != nullptr && ++since_progress == interval) report_progress(k);
-    }
-    if (!moved.empty()) {
-      if (file_->WriteAt(DbfRecordOffset(header_length_, record_length_, moved_to), moved.data(),
-                         moved.size()) != static_cast<int64_t>(moved.size())) {
-        Error e = TableError(kErrWrite, 1011, false, false);
-        e.filename.clear();
-        e.os_code = file_->os_error();
-        RaiseError(e);
-        return false;
-      }
-      data_written_ = true;
-    }
-    first += n;
-  }
-  if (progress.block != nullptr && since_progress > 0) report_progress(record_count_);
-  if (kept != record_count_) {
-    record_count_ = kept;
-    header_pending_ = true;
-  }
-  // Whatever a progress block changed belonged to a record that may have moved.
-  hot_ = appended_ = false;
-  record_valid_ = false;
-  return GoTo(1);
 }
 
 bool DbfArea::Zap() {

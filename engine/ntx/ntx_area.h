@@ -71,7 +71,10 @@ class NtxArea : public NtxBaseArea {
   bool Close() override;
   bool StructSize(uint16_t* out) override;
   bool SysName(std::string* out) override;
-  bool Pack() override;
+  // Packs the table (DbfArea::PackWith), then rebuilds every open order from the packed
+  // records. Killed or failing after the table was packed, an order's file may hold the
+  // old tree or part of a new one: CheckOrder reports it and a rebuild puts it right.
+  bool PackWith(const PackPlan& plan) override;
   bool Zap() override;
 
   // --- Orders ---

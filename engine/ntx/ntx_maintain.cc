@@ -179,8 +179,8 @@ ntx::VerifyReport NtxArea::CheckOrder(Order& o) {
 
 // --- Pack, zap and rebuild ---
 
-bool NtxArea::Pack() {
-  if (!NtxBaseArea::Pack()) return false;
+bool NtxArea::PackWith(const PackPlan& plan) {
+  if (!NtxBaseArea::PackWith(plan)) return false;
   if (orders_.empty()) return true;
   return OrderListRebuild();
 }

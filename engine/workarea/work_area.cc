@@ -148,6 +148,9 @@ bool WorkArea::DbEval(const CodeBlock& /*block*/) {
 bool WorkArea::Pack() {
   return Unsupported("Pack");
 }
+bool WorkArea::PackWith(const PackPlan& /*plan*/) {
+  return Unsupported("PackWith");
+}
 bool WorkArea::PackRecord(uint32_t /*recno*/, bool* /*written*/) {
   return Unsupported("PackRecord");
 }

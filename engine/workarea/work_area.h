@@ -54,6 +54,7 @@ struct OrderCreateInfo {
 };
 
 class WorkArea;
+struct PackPlan;  // maintenance.h
 
 // What TransRecord copies: the destination area and, per destination field, the
 // source field whose value it takes (1-based field numbers).
@@ -178,6 +179,8 @@ class WorkArea {
   virtual bool SysName(std::string* out);
   virtual bool DbEval(const CodeBlock& block);
   virtual bool Pack();
+  // A pack that also drops the plan's records and stores its values (maintenance.h).
+  virtual bool PackWith(const PackPlan& plan);
   virtual bool PackRecord(uint32_t recno, bool* written);
   virtual bool Sort();
   virtual bool Trans();

@@ -1,6 +1,6 @@
-// An Env for fault-injection tests: counts the reads, writes, renames, locks and
-// truncations of everything that runs on it, and fails the n-th of them, or makes it
-// short.
+// An Env for fault-injection tests: counts the reads, writes, renames, locks,
+// truncations, file creations and syncs of everything that runs on it, and fails the
+// n-th of them, or makes it short.
 //
 // A test first runs its operation with nothing armed to learn how many operations it
 // takes (ops()), then once for every n from 1 to that count with Arm(n, mode). Only
@@ -8,7 +8,9 @@
 // comes back or a disk gains room. A failed call returns what the OS layer returns on
 // failure with kOsUnknown (locks kOsLockViolation); a short read returns half of what
 // it would have, a short write stores half and reports that, with kOsDiskFull. Renames,
-// locks and truncations have no short form and simply fail.
+// locks, truncations, creations and syncs have no short form and simply fail.
+// Creations and syncs are counted only after CountCreatesAndSyncs(): some operations
+// (an index build) are meant to end without an error when their file cannot be made.
 #ifndef PX_TESTS_ENGINE_COUNTING_FAULT_ENV_H_
 #define PX_TESTS_ENGINE_COUNTING_FAULT_ENV_H_
 
@@ -23,7 +25,7 @@ namespace px::test {
 
 enum class FaultMode { kFail, kShort };
 
-enum class OpKind { kRead, kWrite, kRename, kLock, kTruncate };
+enum class OpKind { kRead, kWrite, kRename, kLock, kTruncate, kCreate, kSync };
 
 inline const char* OpKindName(OpKind kind) {
   switch (kind) {
@@ -37,6 +39,10 @@ inline const char* OpKindName(OpKind kind) {
       return "lock";
     case OpKind::kTruncate:
       return "truncate";
+    case OpKind::kCreate:
+      return "create";
+    case OpKind::kSync:
+      return "sync";
   }
   return "?";
 }
@@ -56,6 +62,8 @@ class CountingFaultEnv : public EnvWrapper {
   }
   // Counts from now without failing anything.
   void Disarm() { Arm(0, FaultMode::kFail); }
+  // Counts (and may fail) file creations and syncs too.
+  void CountCreatesAndSyncs() { creates_and_syncs_ = true; }
 
   int64_t ops() const { return ops_; }
   bool fired() const { return fired_; }
@@ -71,6 +79,8 @@ class CountingFaultEnv : public EnvWrapper {
     return true;
   }
   FaultMode mode() const { return mode_; }
+  // Next() for a creation or a sync: false without counting unless they are counted.
+  bool NextCreateOrSync(OpKind kind) { return creates_and_syncs_ && Next(kind); }
 
   std::unique_ptr<File> OpenFile(std::string_view name, FileAccess access, FileShare share,
                                  int* os_code) override;
@@ -88,6 +98,7 @@ class CountingFaultEnv : public EnvWrapper {
   FaultMode mode_ = FaultMode::kFail;
   bool fired_ = false;
   OpKind fired_kind_ = OpKind::kRead;
+  bool creates_and_syncs_ = false;
 };
 
 class CountingFaultFile : public File {
@@ -121,7 +132,11 @@ class CountingFaultFile : public File {
     error_ = 0;
     return target_->Truncate(size);
   }
-  bool Sync() override { return target_->Sync(); }
+  bool Sync() override {
+    if (env_->NextCreateOrSync(OpKind::kSync)) return Failed(kOsUnknown) == 0;
+    error_ = 0;
+    return target_->Sync();
+  }
   bool Lock(uint64_t offset, uint64_t length, bool exclusive, bool wait) override {
     if (env_->Next(OpKind::kLock)) return Failed(kOsLockViolation) == 0;
     error_ = 0;
@@ -151,6 +166,10 @@ inline std::unique_ptr<File> CountingFaultEnv::OpenFile(std::string_view name, F
 
 inline std::unique_ptr<File> CountingFaultEnv::CreateFile(std::string_view name, FileShare share,
                                                           int* os_code) {
+  if (NextCreateOrSync(OpKind::kCreate)) {
+    if (os_code != nullptr) *os_code = kOsUnknown;
+    return nullptr;
+  }
   auto f = target()->CreateFile(name, share, os_code);
   if (f == nullptr) return nullptr;
   return std::make_unique<CountingFaultFile>(std::move(f), this);

@@ -3,9 +3,12 @@
 
 #include <random>
 
+#include "engine/ntx/ntx_area.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/maintenance.h"
+#include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
+#include "runtime/date.h"
 #include "runtime/process_state.h"
 #include "runtime/settings.h"
 #include "tests/engine/table_util.h"
@@ -116,6 +119,128 @@ TEST_F(MaintenanceTest, PackProgressBlock) {
   // Without a block the area forgets the one before.
   ASSERT_TRUE(DBPACK());
   EXPECT_TRUE(seen.empty());
+}
+
+// A table for plans: CODE C 4, SERIAL N 6, DUE D 8, OK L 1, NOTES M 10, records
+// "r1" .. "r6" with a memo text each, record 2 deleted. Left closed.
+void MakePlanTable(const std::string& name) {
+  ASSERT_TRUE(
+      CreateTable(name, {Field("CODE", 'C', 4), Field("SERIAL", 'N', 6), Field("DUE", 'D', 8),
+                         Field("OK", 'L', 1), Field("NOTES", 'M', 10)}));
+  ASSERT_TRUE(UseTable(name));
+  for (int i = 1; i <= 6; ++i) {
+    ASSERT_TRUE(DBAPPEND());
+    FIELDPUT(1, Value::String("r" + std::to_string(i)));
+    FIELDPUT(5, Value::String("text " + std::to_string(i)));
+  }
+  DBGOTO(2);
+  DBDELETE();
+  DBCLOSEAREA();
+}
+
+// A plan drops records and stores values in the same step as the pack: the packed table
+// is byte for byte the one FIELDPUT, DBDELETE and DBPACK give, its orders are rebuilt,
+// and before_replace sees the finished copy.
+TEST_F(MaintenanceTest, PackWithAPlan) {
+  MakePlanTable("p.dbf");
+  MakePlanTable("q.dbf");
+  const Value due = Value::Date(DateFromYmd(2024, 5, 17));
+  PackPlan plan;
+  plan.drop = {5, 3, 5};
+  plan.puts = {{1, 2, Value::Integer(101)},      {4, 2, Value::Integer(102)},
+               {3, 2, Value::Integer(999)},      {6, 3, due},
+               {6, 4, Value::Logical(true)},     {4, 1, Value::String("x")},
+               {4, 2, Value::Double(103, 6, 0)}, {2, 1, Value::String("gone")}};
+  std::string seen;
+  int64_t copy_size = -1;
+  plan.before_replace = [&](const std::string& packed_file) {
+    seen = packed_file;
+    copy_size = test::FileSize(packed_file);
+    return true;
+  };
+  ASSERT_TRUE(UseTable("p.dbf"));
+  ORDCREATE("pcode", "", "CODE");
+  ASSERT_TRUE(DBPACKPLAN(plan));
+  EXPECT_TRUE(seen.ends_with("p.zpk")) << seen;
+  EXPECT_EQ(copy_size, static_cast<int64_t>(32 + 5 * 32 + 2 + 3 * 30 + 1));
+  EXPECT_FALSE(GetEnv()->FileExists("p.zpk"));
+  EXPECT_EQ(RECCOUNT(), 3u);
+  ASSERT_TRUE(DBSEEK(Value::String("x")));
+  EXPECT_EQ(RECNO(), 2u);
+  EXPECT_EQ(FIELDGET(5), Value::Memo("text 4"));
+  auto* area = dynamic_cast<NtxArea*>(CurrentArea());
+  EXPECT_TRUE(area->CheckOrder(*area->order(1)).ok());
+  DBCLOSEAREA();
+
+  // The same by hand.
+  ASSERT_TRUE(UseTable("q.dbf"));
+  for (const PackPlan::Put& p : plan.puts) {
+    DBGOTO(p.recno);
+    FIELDPUT(p.field, p.value);
+  }
+  for (uint32_t r : {3u, 5u}) {
+    DBGOTO(r);
+    DBDELETE();
+  }
+  ASSERT_TRUE(DBPACK());
+  DBCLOSEAREA();
+  EXPECT_TRUE(RecordedErrors().empty());
+  EXPECT_EQ(ReadFileBytes(dir_.File("p.dbf")), ReadFileBytes(dir_.File("q.dbf")));
+
+  // A plan that stores values rewrites a table without deleted records too.
+  ASSERT_TRUE(UseTable("p.dbf"));
+  PackPlan serial;
+  serial.puts = {{3, 2, Value::Integer(7)}};
+  ASSERT_TRUE(DBPACKPLAN(serial));
+  DBGOTO(3);
+  EXPECT_EQ(FIELDGET(2), Value::Integer(7));
+  EXPECT_EQ(RECCOUNT(), 3u);
+}
+
+// A plan the table cannot take raises its error before anything is written; a copy that
+// before_replace turns down goes; either way the table stays as it was.
+TEST_F(MaintenanceTest, PlansThatAreRefused) {
+  MakePlanTable("p.dbf");
+  const std::string table = ReadFileBytes(dir_.File("p.dbf"));
+  struct Case {
+    PackPlan::Put put;
+    uint32_t drop;
+    std::string code;  // "" for a pack that before_replace turns down
+  };
+  const std::vector<Case> cases = {
+      {{1, 2, Value::Integer(1234567)}, 1, "34/1021"},  // too wide for N 6
+      {{1, 2, Value::String("12")}, 1, "33/1020"},      // text into a number
+      {{1, 3, Value::Logical(true)}, 1, "33/1020"},     // logical into a date
+      {{1, 5, Value::String("memo")}, 1, "33/1020"},    // memo fields are not planned
+      {{7, 1, Value::String("a")}, 1, "1/1006"},        // no record 7
+      {{1, 6, Value::String("a")}, 1, "1/1006"},        // no field 6
+      {{1, 0, Value::String("a")}, 1, "1/1006"},
+      {{1, 1, Value::String("a")}, 0, "1/1006"},  // no record 0
+      {{1, 1, Value::String("a")}, 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code + " " + std::to_string(c.put.recno) + "/" + std::to_string(c.put.field));
+    ClearRecordedErrors();
+    PackPlan plan;
+    plan.puts = {{4, 2, Value::Integer(5)}, c.put};
+    plan.drop = {c.drop};
+    int asked = 0;
+    plan.before_replace = [&](const std::string&) {
+      ++asked;
+      return false;
+    };
+    ASSERT_TRUE(UseTable("p.dbf"));
+    DBGOTO(4);
+    EXPECT_FALSE(DBPACKPLAN(plan));
+    EXPECT_EQ(asked, c.code.empty() ? 1 : 0);
+    EXPECT_EQ(RecordedCodes(),
+              c.code.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.code});
+    EXPECT_EQ(RECNO(), 4u);
+    EXPECT_EQ(FIELDGET(2), Value::Integer(0));
+    DBCLOSEAREA();
+    EXPECT_EQ(ReadFileBytes(dir_.File("p.dbf")), table);
+    EXPECT_FALSE(GetEnv()->FileExists("p.zpk"));
+  }
 }
 
 TEST_F(MaintenanceTest, ZapEmptiesTheTableAndItsMemoFile) {
