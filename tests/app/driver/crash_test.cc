@@ -19,8 +19,9 @@
 //    file names.
 // The backup folder is left out of every comparison: each run draws its own backup
 // number (sysinfo's BACKUP) and writes its own archive, and a killed run may leave
-// none. PX_CRASH_POINTS sets about how many points are tried (40 by default; every
-// phase gets at least two); a number above the count of changes tries every change.
+// none. PX_CRASH_POINTS (40 by default) kill points are shared out over the phases by
+// their numbers of changes; every phase gets at least two, and a dense one all of its
+// changes; a number above the count of changes tries every change.
 // PX_CRASH_AT=N,M,... tries only the changes numbered so (as the trace names them).
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -59,15 +60,17 @@ using test::TableData;
 // The phases of an update, in the order a clean run passes them. A change belongs to
 // the phase of the innermost step of the installer's call stack named here (UPDATE1's
 // own phases by their number); a phase that names a text takes the changes of its step
-// made while that text is the last one shown. Every change of a dense phase is a kill
-// point: CLEANUP's walk over cqass and the pack after it are a few changes apart, and
-// nothing outside tells them apart.
+// made while that text is the last one shown, one that names a kind of change only
+// those. Every change of a dense phase is a kill point: the renames that put migrated
+// tables in place follow one another, and CLEANUP's walk over cqass and the pack after
+// it are a few changes apart, with nothing outside to tell them apart.
 struct Phase {
   const char* name;
   const char* step;
   int first = 0;  // UPDATE1's phase numbers; 0: any
   int last = 0;
   const char* shown = "";
+  const char* kind = "";
   bool dense = false;
 };
 constexpr Phase kPhases[] = {
@@ -76,11 +79,12 @@ constexpr Phase kPhases[] = {
     {"bitmaps", "UPDATE1", 9, 9},
     {"saving the old catalogue", "UPDATE1", 10, 11},
     {"migration", "MIGRATE"},
+    {"migration: tables put in place", "MIGRATE", 0, 0, "", "rename", true},
     {"catalogue reset", "RESETPATHS"},
     {"index rebuild: the catalogue's own index", "REBUILD", 0, 0, "Indexing INDEXDEF"},
     {"index rebuild", "REBUILD"},
     {"CHKBLANK", "CHKBLANK"},
-    {"CLEANUP: cqass rows and its pack", "CLEANUP", 0, 0, "", true},
+    {"CLEANUP: cqass rows and its pack", "CLEANUP", 0, 0, "", "", true},
     {"QUOSER", "QUOSER"},
     {"CLEANUP: special colours", "CLEANUP", 0, 0, "Special Colours"},
     {"SETUP", "SETUP"},
@@ -90,15 +94,17 @@ constexpr Phase kPhases[] = {
 };
 constexpr int kPhaseCount = static_cast<int>(std::size(kPhases));
 
-int PhaseOf(const std::vector<CallFrame>& stack, const std::string& shown) {
+int PhaseOf(const std::vector<CallFrame>& stack, const std::string& shown,
+            const std::string& what) {
   for (const CallFrame& frame : stack) {
     int found = -1;
     for (int i = 0; i < kPhaseCount; ++i) {
       const Phase& p = kPhases[i];
-      const bool by_text = *p.shown != '\0';
+      const bool narrow = *p.shown != '\0' || *p.kind != '\0';
       if (frame.name == p.step &&
           (p.first == 0 || (frame.line >= p.first && frame.line <= p.last)) &&
-          (!by_text || shown.find(p.shown) != std::string::npos) && (found < 0 || by_text)) {
+          shown.find(p.shown) != std::string::npos && what.starts_with(p.kind) &&
+          (found < 0 || narrow)) {
         found = i;
       }
     }
@@ -210,9 +216,9 @@ class CrashEnv : public EnvWrapper {
       const size_t from = begin == std::string::npos ? 0 : begin + 1;
       change.shown = console.substr(from, end + 1 - from);
     }
-    change.phase = PhaseOf(CallStack(), change.shown);
     change.what =
         std::string(verb) + " " + Relative(name) + (to.empty() ? "" : " to " + Relative(to));
+    change.phase = PhaseOf(CallStack(), change.shown, change.what);
     if ((changes_.empty() || changes_.back().phase != change.phase) && on_stretch) {
       on_stretch(static_cast<int64_t>(changes_.size()) + 1);
     }
@@ -530,9 +536,9 @@ std::vector<int64_t> ChooseKillPoints(const std::vector<Change>& changes, int wa
 class CrashTest : public test::DriverTest {
  protected:
   // A sample installation of scale 0 whose suppliers the site keeps in a folder of its
-  // own, and an update like the main job's: customer rebuilt with NAME widened, FAX
-  // dropped, a number and a memo added; glastype replaced with the records it brings;
-  // a new table promo; a new catalogue that knows promo; a bitmap, a program file and
+  // own and which has deleted a customer, and an update like the main job's: customer rebuilt with
+  // NAME widened, FAX dropped, a number and a memo added; glastype replaced with the records it
+  // brings; a new table promo; a new catalogue that knows promo; a bitmap, a program file and
   // libraries.
   CrashTest() {
     ApplyInstallerSettings();
@@ -552,6 +558,15 @@ class CrashTest : public test::DriverTest {
         FIELDPUT(FIELDPOS("PATH"), Value::String("DATA\\"));
       }
     }
+    DBCLOSEAREA();
+    // A customer with notes was deleted in the application: the migration leaves it
+    // behind, so the notes of the next customer move in the new memo file.
+    EXPECT_TRUE(DBUSEAREA(false, "", Inst("customer"), "customer", false, false));
+    for (DBGOTOP(); !EOF_() && test::Text(FIELDGET(FIELDPOS("NOTES"))).empty();) DBSKIP(1);
+    EXPECT_FALSE(EOF_());
+    DBDELETE();
+    DBSKIP(1);
+    FIELDPUT(FIELDPOS("NOTES"), Value::String("Gate code 4417. Ring the office before delivery."));
     DBCLOSEAREA();
 
     const TableData catalogue = test::ReadTable(Inst("indexdef"));
