@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -384,9 +385,9 @@ bool BlankOrZero(const std::string& text) {
 // by their text. The date of last update and the stored record count are left out (the
 // count is taken from the file size, as the engine takes it): an update run again
 // rebuilds its tables without the records the first run's repairs marked deleted, which
-// nobody sees. So is sysinfo's BACKUP, which each run moves on. A blank
-// number and a zero are one: the update run again copies the records of the tables it
-// migrated before, and a blank number comes over as the zero it reads as.
+// nobody sees. So is sysinfo's BACKUP, which each run moves on. A blank number and a
+// zero are one: the update run again copies the records of the tables it migrated
+// before, and a blank number comes over as the zero it reads as.
 std::vector<std::string> TableBytes(const std::string& root, const std::string& name) {
   const std::string bytes = test::ReadFileBytes(root + "/" + name + ".dbf");
   auto number = [&](size_t at, int n) {
@@ -408,9 +409,11 @@ std::vector<std::string> TableBytes(const std::string& root, const std::string& 
   uint32_t offset = 1;
   for (size_t at = 32; at + 32 <= header && bytes[at] != '\r'; at += 32) {
     const uint32_t len = static_cast<unsigned char>(bytes[at + 16]);
-    fields.push_back({bytes.substr(at, bytes.find('\0', at) - at), bytes[at + 11], offset, len});
+    fields.push_back({std::string(bytes.data() + at, strnlen(bytes.data() + at, 11)),
+                      bytes[at + 11], offset, len});
     offset += len;
   }
+  if (offset != length) return {"field descriptors that do not make up the record length"};
   std::optional<TableData> memos;
   for (const Field& f : fields) {
     if (f.type == 'M' && !memos) memos = test::ReadTable(root + "/" + name);
