@@ -1,9 +1,11 @@
 #include <string>
+#include <vector>
 
 #include "app/driver/open_by_alias.h"
 #include "app/driver/progress.h"
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
+#include "app/driver/serial_journal.h"
 #include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/maintenance.h"
@@ -16,33 +18,59 @@ namespace {
 
 constexpr char kCqassText[] = "Performing Housekeeping Routine - CLEANUP (cqass)";
 
-// cqass: rows without a quote code go, rows without a serial number get one.
+// cqass: rows without a quote code go, rows without a serial number get one. Nothing
+// is written during the walk; the pack drops and numbers the rows in one step.
 void CleanQuoteAssemblies(std::string* message, TControl* control) {
   if (!OpenByAlias("cqass", true)) BREAK();
+  const int area = SELECT();
   const int qcode = FIELDPOS("QCODE");
   const int serial = FIELDPOS("SERIALNO");
   if (qcode == 0 || serial == 0) {
     DBCLOSEAREA();
     BREAK();
   }
+  PackPlan plan;
+  std::vector<uint32_t> unnumbered;
   // A text per record would spend the walk repainting: the record number is shown a
   // few times a second.
   ProgressPacer pacer;
-  for (DBGOTOP(); !EOF_();) {
+  for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
     if (pacer.Due()) ShowProgress(message, control, kCqassText + (" " + std::to_string(RECNO())));
     if (expr::IsEmpty(FIELDGET(qcode))) {
-      if (RECLOCK(2)) {
-        DBDELETE();
-        DBUNLOCK();
-      }
-    } else if (expr::IsEmpty(FIELDGET(serial)) && RECLOCK(2)) {
-      FIELDPUT(serial, QUOSER());
-      DBUNLOCK();
+      plan.drop.push_back(RECNO());
+    } else if (expr::IsEmpty(FIELDGET(serial))) {
+      unnumbered.push_back(RECNO());
     }
-    DBSELECTAREA("cqass");
-    DBSKIP(1);
   }
-  DBPACK();
+
+  // The numbers are drawn under the counter's lock, held until the packed table is in
+  // place; without the counter the rows stay unnumbered for a later update.
+  QuoteSerialCounter counter;
+  SerialDraw draw;
+  bool counter_moved = false;
+  if (!unnumbered.empty() && counter.Hold()) {
+    draw.before = counter.value();
+    draw.after = draw.before + static_cast<int64_t>(unnumbered.size());
+    for (size_t i = 0; i < unnumbered.size(); ++i) {
+      plan.puts.push_back({unnumbered[i], static_cast<uint16_t>(serial),
+                           Value::Integer(draw.before + 1 + static_cast<int64_t>(i))});
+    }
+    plan.before_replace = [&](const std::string& packed_file) {
+      CallStep draw_step("QUOSER");
+      draw.packed_file = packed_file;
+      if (!NoteSerialDraw("", draw)) return false;
+      counter_moved = true;
+      return counter.Set(draw.after);
+    };
+  }
+  DBSELECTAREA(area);
+  DBPACKPLAN(plan);
+  // A pack that failed after the counter moved may have failed before or after cqass
+  // was replaced; the counter stays where it is either way: numbers left out are
+  // harmless, numbers given twice are not.
+  if (counter_moved) ForgetSerialDraw("");
+  counter.Release();
+  DBSELECTAREA(area);
   DBCLOSEAREA();
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/driver/main.h"
 #include "app/driver/repairs.h"
+#include "app/driver/serial_journal.h"
 #include "engine/expr/functions.h"
 #include "engine/workarea/registry.h"
 #include "tests/app/driver/driver_fixture.h"
@@ -98,6 +99,33 @@ TEST_F(RepairsTest, CleanupRemovesRowsWithoutQuoteAndNumbersTheRest) {
 
   CLEANUP(nullptr, &message, nullptr);  // a second run changes nothing
   EXPECT_EQ(test::ReadTable(Inst("sysinfo")).rows[0].at("QUOSERIAL").integer(), 103);
+}
+
+// An update stopped between committing the counter and putting the numbered cqass in
+// place: the next start gives the numbers back unless they reached cqass or another
+// workstation drew one since.
+TEST_F(RepairsTest, AnUnfinishedSerialDrawIsUndoneAtTheNextStart) {
+  struct Case {
+    bool copy_left;   // the packed copy never replaced cqass
+    int64_t counter;  // QUOSERIAL found at the start
+    int64_t want;     // QUOSERIAL afterwards
+  } cases[] = {{true, 103, 100}, {true, 104, 104}, {false, 103, 103}, {true, 100, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.copy_left) + " " + std::to_string(c.counter));
+    std::filesystem::remove(Inst("sysinfo.dbf"));
+    test::MakeTable(Inst("sysinfo"), {{"BACKUP", 'N', 5}, {"QUOSERIAL", 'N', 8}},
+                    {{{"QUOSERIAL", Value::Integer(c.counter)}}});
+    if (c.copy_left) test::WriteFileBytes(Inst("cqass.zpk"), "packed copy");
+    ASSERT_TRUE(NoteSerialDraw("", {.packed_file = "cqass.zpk", .before = 100, .after = 103}));
+    EXPECT_TRUE(UndoPendingSerialDraw());
+    EXPECT_EQ(test::ReadTable(Inst("sysinfo")).rows[0].at("QUOSERIAL").integer(), c.want);
+    EXPECT_FALSE(std::filesystem::exists(Inst("cqass.zpk")));
+    EXPECT_FALSE(std::filesystem::exists(Inst(kSerialJournal)));
+  }
+  // A damaged journal is left for support staff rather than guessed at.
+  test::WriteFileBytes(Inst(kSerialJournal), "packed\tcqass.zpk\n");
+  EXPECT_FALSE(UndoPendingSerialDraw());
+  EXPECT_TRUE(std::filesystem::exists(Inst(kSerialJournal)));
 }
 
 TEST_F(RepairsTest, SerialNumbersWithoutTheCounterTable) {
