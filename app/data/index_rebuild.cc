@@ -16,10 +16,13 @@
 #include "app/data/show_progress.h"
 #include "engine/expr/block.h"
 #include "engine/expr/eval_text.h"
+#include "engine/ntx/ntx_area.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/maintenance.h"
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
+#include "runtime/env.h"
+#include "runtime/error.h"
 #include "runtime/memvars.h"
 #include "ui/messages.h"
 
@@ -75,7 +78,43 @@ void CreateEntryIndex(const RebuildEntry& entry, MemVars& vars) {
   DBCREATEINDEX(bag, entry.key_text, expr::TextKeyBlock("TINDEXKEY"), false);
 }
 
+// Whether indexdef.ntx opens on the catalogue in the current area and holds exactly
+// its keys.
+bool CatalogueIndexAgrees() {
+  auto* area = dynamic_cast<NtxArea*>(CurrentArea());
+  if (area == nullptr || !GetEnv()->FileExists(std::string(kCatalogueFile) + ".ntx")) return false;
+  ORDLISTADD(kCatalogueFile);
+  if (area->order_count() != 1) return false;
+  ntx::Order& order = *area->order(1);
+  return UpperText(TrimRight(order.spec.key_text)) == UpperText(kCatalogueKeyText) &&
+         area->CheckOrder(order).ok();
+}
+
 }  // namespace
+
+bool RepairCatalogueIndex() {
+  bool failed = false;
+  ScopedErrorHandler quiet([&failed](Error&) {
+    failed = true;
+    return ErrorAnswer::Default();
+  });
+  const int selected = SELECT();
+  DBSELECTAREA(0);
+  bool agrees = false;
+  // Exclusive: a catalogue another workstation uses is left as it is.
+  if (DBUSEAREA(false, "", kCatalogueFile, kCatalogueAlias, false, false)) {
+    agrees = CatalogueIndexAgrees() && !failed;
+    if (!agrees) {
+      ORDLISTCLEAR();
+      failed = false;
+      DBCREATEINDEX(kCatalogueFile, kCatalogueKeyText, CatalogueKeyBlock(), false);
+      agrees = !failed && CatalogueIndexAgrees() && !failed;
+    }
+    DBCLOSEAREA();
+  }
+  DBSELECTAREA(selected);
+  return agrees;
+}
 
 void INIT_IDX(bool /*ignored*/, bool zap, TDialog* /*window*/, std::string* message,
               TControl* control) {

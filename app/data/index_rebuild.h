@@ -17,6 +17,14 @@ class TDialog;
 // be null, and so may message.
 void INIT_IDX(bool ignored, bool zap, TDialog* window, std::string* message, TControl* control);
 
+// Every table is found through the catalogue's index, which an update stopped part-way
+// may leave damaged (killed while INIT_IDX rebuilt it) or out of step with the
+// catalogue (killed after the migration put a shipped catalogue in place). Checks
+// indexdef.ntx against indexdef.dbf in the current folder and rebuilds it when it is
+// missing, unreadable or disagrees, unless another workstation has the catalogue open.
+// Errors on the way are not reported. True when the index agrees afterwards.
+bool RepairCatalogueIndex();
+
 }  // namespace px
 
 #endif  // PX_APP_DATA_INDEX_REBUILD_H_

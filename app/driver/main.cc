@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/data/catalogue_fields.h"
+#include "app/data/index_rebuild.h"
 #include "app/driver/open_by_alias.h"
 #include "app/driver/rename_journal.h"
+#include "app/driver/serial_journal.h"
 #include "app/driver/update.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
@@ -65,8 +67,13 @@ void MAIN() {
   GetMemVars().Set("_NETWORK", Value::String(""));
 
   // A table and its memo file that an interrupted update was putting in place are
-  // finished before anything opens them.
+  // finished before anything opens them, and serial numbers it drew for quote lines
+  // that never reached cqass are given back.
   CompletePendingRenames("");
+  if (CatalogueHere()) {
+    RepairCatalogueIndex();
+    UndoPendingSerialDraw();
+  }
   RepairCataloguePaths();
 
   std::shared_ptr<TFont> font =

@@ -29,10 +29,11 @@ class ScratchFile {
     Env* env = GetEnv();
     const std::string folder = SystemTempFolder();
     const char sep = folder.find('\\') != std::string::npos ? '\\' : '/';
+    // One name, replaced when an earlier run left it; an installer running at the same
+    // time on this machine holds its own, and the next name is taken then.
     for (int attempt = 0; attempt < 20 && name_.empty(); ++attempt) {
-      const std::string name = folder + sep + "pxupd" +
-                               std::to_string((env->NowMicros() + attempt) % 100000000) + ".dbf";
-      if (env->FileExists(name)) continue;
+      const std::string name = folder + sep + "pxupddef" +
+                               (attempt == 0 ? std::string() : std::to_string(attempt)) + ".dbf";
       int code = 0;
       std::unique_ptr<File> f = env->CreateFile(name, FileShare::kExclusive, &code);
       if (f == nullptr) continue;
