@@ -42,8 +42,8 @@ struct PackPlan {
 };
 
 // __DBPACK (C++ reserves names with two leading underscores): removes the records
-// marked deleted from the table in the current area, moving the live ones down; the
-// area ends on its first record. With a block, the block is evaluated without
+// marked deleted from the table in the current area, the live ones keeping their order;
+// the area ends on its first record. With a block, the block is evaluated without
 // arguments after every `interval` records visited (a non-number, 0 or less counts as
 // 1) and once more at the end; without one the area's progress callback is cleared.
 // No table in the current area raises "DBCMD" 35/2001 "Workarea not in use"
