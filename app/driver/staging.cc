@@ -9,6 +9,8 @@
 #include "archive/unzip_file.h"
 #include "engine/workarea/file_ops.h"
 #include "runtime/directory.h"
+#include "runtime/env.h"
+#include "runtime/error.h"
 #include "runtime/folders.h"
 #include "ui/messages.h"
 
@@ -30,6 +32,28 @@ void EnterTemp() {
 
 void LeaveTemp() {
   if (DIRCHANGE(Value::String("..")) != 0) AlertAndBreak("Unable to Access Program Directory");
+}
+
+// Copies a file of the update over the installed one. The copy is made beside it under
+// a temporary name and renamed into place once whole, so that a program started while
+// the update runs, or after it was stopped, never finds a file cut short. An installed
+// file that cannot be replaced (in use) raises the error a copy raises for a target it
+// cannot create, and stays as it was.
+void InstallFile(const std::string& name, const std::string& installed) {
+  Env* env = GetEnv();
+  const std::string partial = installed + ".zin";
+  if (COPYFILE(name, partial).is_nil()) {
+    for (;;) {
+      const int code = env->ReplaceFile(partial, installed);
+      if (code == kOsOk) return;
+      Error e = Error::Make("BASE", kErrCreate, 2012);
+      e.operation = e.filename = installed;
+      e.os_code = code;
+      e.can_retry = e.can_default = true;
+      if (!RaiseError(e).retry()) break;
+    }
+  }
+  env->DeleteFile(partial);
 }
 
 }  // namespace
@@ -64,7 +88,7 @@ void InstallBitmaps(UpdateRun& run) {
   for (const std::string& name : ListNames("*.bmp")) {
     const std::string upper = UpperText(name);
     if (upper == "LOGOP.BMP" || upper == "LOGO.BMP") continue;
-    COPYFILE(name, p.Installed(name));
+    InstallFile(name, p.Installed(name));
   }
 }
 
@@ -89,7 +113,7 @@ void InstallProgramFiles(UpdateRun& run) {
   const PathVars& p = run.paths;
   run.progress.Show("Copying EXE files to " + p.to_drive + p.to_path);
   EnterTemp();
-  for (const std::string& name : ListNames("*.exe")) COPYFILE(name, p.Installed(name));
+  for (const std::string& name : ListNames("*.exe")) InstallFile(name, p.Installed(name));
   LeaveTemp();
   MSGDEBUG("Copied EXE'S To " + p.to_drive + p.to_path);
 }
@@ -101,7 +125,7 @@ void InstallLibraries(UpdateRun& run) {
   for (const std::string& name : ListNames("*.dll")) {
     run.progress.Show("Copying " + name + " to " + p.to_drive + p.to_path);
     // The zip library of the installer itself is never installed.
-    if (UpperText(name) != "KVRZIPDLL.DLL") COPYFILE(name, p.Installed(name));
+    if (UpperText(name) != "KVRZIPDLL.DLL") InstallFile(name, p.Installed(name));
   }
   LeaveTemp();
   MSGDEBUG("Copied DLL'S To " + p.to_drive + p.to_path);

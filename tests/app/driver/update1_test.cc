@@ -83,6 +83,26 @@ TEST_F(Update1Test, FilesOfTheUpdateAreInstalledAndTempIsEmptied) {
   }
 }
 
+TEST_F(Update1Test, AProgramInUseIsReportedAndKeptWhole) {
+  MakeInstallation();
+  WriteFileBytes(Inst("px.exe"), "running program");
+  MakeUpdate({}, {{"px.exe", "new program"}, {"report.dll", "library"}});
+  int code = 0;
+  // Another workstation runs the program.
+  std::unique_ptr<File> running =
+      Env::Posix()->OpenFile(Inst("px.exe"), FileAccess::kRead, FileShare::kDenyNone, &code);
+  ASSERT_NE(running, nullptr);
+  RunUpdate();
+  running.reset();
+  EXPECT_EQ(ReadFileBytes(Inst("px.exe")), "running program");
+  EXPECT_EQ(ReadFileBytes(Inst("report.dll")), "library");
+  EXPECT_FALSE(Exists("px.exe.zin"));
+  ASSERT_EQ(RecordedErrors().size(), 1u);
+  EXPECT_EQ(RecordedErrors()[0].gen_code, kErrCreate);
+  EXPECT_EQ(RecordedErrors()[0].os_code, kOsSharingViolation);
+  EXPECT_NE(RecordedErrors()[0].filename.find("px.exe"), std::string::npos);
+}
+
 TEST_F(Update1Test, MissingSourceFolderStillRunsTheRebuildThenStops) {
   MakeInstallation();
   const std::vector<std::string> lines = RunUpdate("D:\\NOPE");
