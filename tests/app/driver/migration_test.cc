@@ -7,6 +7,8 @@
 #include "app/driver/main.h"
 #include "app/driver/migration.h"
 #include "app/driver/rename_journal.h"
+#include "engine/workarea/commands.h"
+#include "engine/workarea/registry.h"
 #include "runtime/error.h"
 #include "tests/app/driver/driver_fixture.h"
 
@@ -110,6 +112,25 @@ TEST_F(MigrationTest, RebuiltTableHasTheNewStructureAndEveryLiveRecord) {
   EXPECT_EQ(progress_.text, "Databases Updated");
   EXPECT_EQ(GetMemVars().Find("TDB_FILE1")->str(), paths_.to_drvpth + "customer.dbf");
   EXPECT_TRUE(TakeLines().empty());  // no alerts
+}
+
+TEST_F(MigrationTest, ATableThatHasTheShippedStructureIsLeftAsItIs) {
+  InstallCustomers();
+  Ship({{.name = "customer", .fields = kNewCustomer}});
+  Migrate();
+  const std::string migrated = test::ReadFileBytes(Inst("customer.dbf"));
+  const std::string memo = test::ReadFileBytes(Inst("customer.dbt"));
+  // The update run again: nothing to rebuild, deleted records and blank numbers stay.
+  ASSERT_TRUE(DBUSEAREA(false, "", Inst("customer"), "customer", false, false));
+  DBGOTOP();
+  DBDELETE();
+  DBCLOSEAREA();
+  const std::string deleted = test::ReadFileBytes(Inst("customer.dbf"));
+  ASSERT_NE(deleted, migrated);
+  Migrate();
+  EXPECT_EQ(test::ReadFileBytes(Inst("customer.dbf")), deleted);
+  EXPECT_EQ(test::ReadFileBytes(Inst("customer.dbt")), memo);
+  ExpectNoTemporaryFiles();
 }
 
 TEST_F(MigrationTest, MemoTextsTravelWithTheirRecords) {
