@@ -1,6 +1,8 @@
 #include "archive/extract.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "archive/entry_name.h"
@@ -19,6 +21,9 @@ constexpr zip_uint32_t kUnixTypeMask = 0170000;
 constexpr zip_uint32_t kUnixSymlink = 0120000;
 constexpr zip_uint32_t kUnixDirectory = 0040000;
 constexpr zip_uint32_t kDosDirectory = 0x10;
+// Read, write and execute for owner, group and others: the permission bits an entry
+// keeps (set-uid, set-gid and sticky never come from an archive).
+constexpr zip_uint32_t kUnixPermissions = 0777;
 
 struct ZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
@@ -54,10 +59,16 @@ class Extractor {
     }
     zip_uint8_t opsys = 0;
     zip_uint32_t attributes = 0;
+    std::optional<uint32_t> mode;  // the file's permission bits, when the archive has them
     if (zip_file_get_external_attributes(archive_, index, 0, &opsys, &attributes) == 0) {
       const zip_uint32_t unix_type = (attributes >> 16) & kUnixTypeMask;
       if (opsys == ZIP_OPSYS_UNIX && unix_type == kUnixSymlink) {
         return Fail(kZipErrUnsafeName, name, true);
+      }
+      // An entry made on Unix carries its mode in the upper 16 bits; all zero means the
+      // program that made it recorded none.
+      if (opsys == ZIP_OPSYS_UNIX && (attributes >> 16) != 0) {
+        mode = (attributes >> 16) & kUnixPermissions;
       }
       if ((opsys == ZIP_OPSYS_UNIX && unix_type == kUnixDirectory) ||
           (opsys == ZIP_OPSYS_DOS && (attributes & kDosDirectory) != 0)) {
@@ -68,7 +79,7 @@ class Extractor {
       return MakeFolders(path, path.parts.size()) ? true : Fail(kZipErrWrite, name, false);
     }
     if (!MakeFolders(path, path.parts.size() - 1)) return Fail(kZipErrWrite, name, false);
-    return WriteFile(index, name, path);
+    return WriteFile(index, name, path, mode);
   }
 
   // Creates the first n parts of the path as folders where they do not exist.
@@ -81,7 +92,8 @@ class Extractor {
     return true;
   }
 
-  bool WriteFile(zip_uint64_t index, const std::string& name, const EntryPath& path) {
+  bool WriteFile(zip_uint64_t index, const std::string& name, const EntryPath& path,
+                 std::optional<uint32_t> mode) {
     zip_stat_t st;
     zip_stat_init(&st);
     const bool encrypted = zip_stat_index(archive_, index, 0, &st) == 0 &&
@@ -129,7 +141,10 @@ class Extractor {
       return Fail(kZipErrDamaged, name, true);
     }
     out.reset();
-    if (env_->ReplaceFile(temp_name, target) != 0) {
+    // The mode goes on before the rename, so the file never stands under its name
+    // without it (a program that cannot be started).
+    if ((mode.has_value() && env_->SetFileMode(temp_name, *mode) != 0) ||
+        env_->ReplaceFile(temp_name, target) != 0) {
       env_->DeleteFile(temp_name);
       return Fail(kZipErrWrite, name, false);
     }

@@ -45,6 +45,9 @@ Value COPYFILE(const Value& source, const Value& target) {
     Error e = FileError(kErrOpen, 2012, from, os_code);
     if (!RaiseError(e).retry()) return Value::Logical(false);
   }
+  // A new file gets the source's permission bits, as far as the umask allows (a program
+  // stays a program); a file that is replaced keeps its own.
+  const bool new_target = !env->FileExists(to);
   std::unique_ptr<File> out;
   for (;;) {
     int os_code = 0;
@@ -79,6 +82,8 @@ Value COPYFILE(const Value& source, const Value& target) {
   }
   out.reset();
   in.reset();
+  uint32_t mode = 0;
+  if (ok && new_target && env->GetFileMode(from, &mode) == 0) env->SetFileMode(to, mode);
   return ok ? Value() : Value::Logical(false);
 }
 

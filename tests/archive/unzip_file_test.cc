@@ -1,6 +1,7 @@
 #include "archive/unzip_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -203,6 +204,47 @@ TEST_F(UnzipFileTest, FoldersInTheArchiveAreCreated) {
   MakeZip(dir.File("g.zip"), {{"x/y.dbf", "y"}});
   EXPECT_NE(Unzip("g.zip", Value()).find("--- Error:         10"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(dir.File("x")), "a file");
+}
+
+// The permission bits of a file (0777 and the set-uid, set-gid and sticky bits).
+unsigned ModeOf(const std::string& host_path) {
+  struct stat st;
+  return ::stat(host_path.c_str(), &st) == 0 ? static_cast<unsigned>(st.st_mode) & 07777 : ~0u;
+}
+
+TEST_F(UnzipFileTest, FilesKeepThePermissionBitsTheArchiveRecords) {
+  struct Case {
+    const char* name;
+    std::optional<std::pair<zip_uint8_t, zip_uint32_t>> external;
+    unsigned mode;  // expected before the umask takes its bits
+  };
+  const Case cases[] = {
+      {"run.exe", {{ZIP_OPSYS_UNIX, 0100755u << 16}}, 0755},
+      {"lib.dll", {{ZIP_OPSYS_UNIX, 0100750u << 16}}, 0750},
+      {"suid.exe", {{ZIP_OPSYS_UNIX, 0107777u << 16}}, 0777},  // never set-uid, set-gid, sticky
+      {"private.dbf", {{ZIP_OPSYS_UNIX, 0100600u << 16}}, 0600},
+      {"bare.dbf", {{ZIP_OPSYS_UNIX, 0000644u << 16}}, 0644},  // no file type recorded
+      {"none.dbf", {{ZIP_OPSYS_UNIX, 0}}, 0666},               // no mode recorded: default
+      {"dos.dbf", {{ZIP_OPSYS_DOS, 0x20}}, 0666},              // made on DOS: default
+  };
+  for (const mode_t mask : {mode_t{022}, mode_t{027}}) {
+    SCOPED_TRACE("umask " + std::to_string(mask));
+    ScratchDir dir;
+    std::vector<test::ZipEntrySpec> entries;
+    for (const Case& c : cases) entries.push_back({c.name, c.name, false, c.external});
+    MakeZip(dir.File("PXUPD.zip"), entries, "tamrok");
+    // A file that is replaced takes the entry's bits too.
+    WriteFileBytes(dir.File("run.exe"), "old program");
+    ::chmod(dir.File("run.exe").c_str(), 0600);
+    const mode_t before = ::umask(mask);
+    const std::string shown = Unzip("PXUPD.zip", "tamrok");
+    ::umask(before);
+    EXPECT_EQ(shown, "");
+    for (const Case& c : cases) {
+      EXPECT_EQ(ReadFileBytes(dir.File(c.name)), c.name);
+      EXPECT_EQ(ModeOf(dir.File(c.name)), c.mode & ~static_cast<unsigned>(mask)) << c.name;
+    }
+  }
 }
 
 }  // namespace

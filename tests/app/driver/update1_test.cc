@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/driver/update.h"
+#include "archive/update_archive.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 
@@ -81,6 +82,25 @@ TEST_F(Update1Test, FilesOfTheUpdateAreInstalledAndTempIsEmptied) {
     EXPECT_GT(found, at) << want;
     if (found > at) at = found;
   }
+}
+
+TEST_F(Update1Test, ShippedProgramsCanBeStarted) {
+  using std::filesystem::perms;
+  MakeInstallation();
+  const std::string staging = scratch_.path() + "/staging";
+  std::filesystem::create_directories(staging);
+  std::vector<std::string> files = WriteUpdateTables(staging, {});
+  WriteFileBytes(staging + "/report.exe", "#!/bin/sh\nexit 0\n");
+  std::filesystem::permissions(staging + "/report.exe",
+                               perms::owner_all | perms::group_read | perms::group_exec);
+  files.push_back(staging + "/report.exe");
+  std::string error;
+  ASSERT_TRUE(MakeUpdateArchive(Upd("PXUPD.zip"), "tamrok", files, &error)) << error;
+  RunUpdate();
+  ASSERT_EQ(ReadFileBytes(Inst("report.exe")), "#!/bin/sh\nexit 0\n");
+  const perms installed = std::filesystem::status(Inst("report.exe")).permissions();
+  EXPECT_NE(installed & perms::owner_exec, perms::none);
+  EXPECT_EQ(installed & (perms::others_all | perms::group_write), perms::none);
 }
 
 TEST_F(Update1Test, MissingSourceFolderStillRunsTheRebuildThenStops) {
