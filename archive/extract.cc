@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "archive/entry_failure.h"
 #include "archive/entry_name.h"
 #include "archive/zip_errors.h"
 #include "runtime/dos_path.h"
@@ -32,7 +33,7 @@ struct ZipFileCloser {
 class Extractor {
  public:
   Extractor(zip_t* archive, const std::string& password)
-      : archive_(archive), password_(password), env_(GetEnv()) {}
+      : archive_(archive), password_(password), failures_(archive, password), env_(GetEnv()) {}
 
   ExtractResult Run() {
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
@@ -100,12 +101,12 @@ class Extractor {
                            (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
                            st.encryption_method != ZIP_EM_NONE;
     if (const int unsupported = UnsupportedEntryMethod(st)) {
-      return Fail(ZipEntryErrorCode(unsupported, encrypted), name, true);
+      return Fail(failures_.Code(unsupported, encrypted), name, true);
     }
     std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index_encrypted(
         archive_, index, 0, password_.empty() ? nullptr : password_.c_str()));
     if (in == nullptr) {
-      return Fail(ZipEntryErrorCode(zip_error_code_zip(zip_get_error(archive_)), encrypted), name,
+      return Fail(failures_.Code(zip_error_code_zip(zip_get_error(archive_)), encrypted), name,
                   true);
     }
 
@@ -122,7 +123,7 @@ class Extractor {
       const zip_int64_t n = zip_fread(in.get(), buf.data(), buf.size());
       if (n < 0) {
         const int code =
-            ZipEntryErrorCode(zip_error_code_zip(zip_file_get_error(in.get())), encrypted);
+            failures_.Code(zip_error_code_zip(zip_file_get_error(in.get())), encrypted);
         out.reset();
         env_->DeleteFile(temp_name);
         return Fail(code, name, true);
@@ -138,7 +139,7 @@ class Extractor {
     if ((st.valid & ZIP_STAT_SIZE) != 0 && offset != st.size) {
       out.reset();
       env_->DeleteFile(temp_name);
-      return Fail(kZipErrDamaged, name, true);
+      return Fail(failures_.DataFailure(encrypted), name, true);
     }
     out.reset();
     // The mode goes on before the rename, so the file never stands under its name
@@ -178,6 +179,7 @@ class Extractor {
 
   zip_t* archive_;
   const std::string& password_;
+  EntryFailures failures_;
   Env* env_;
   ExtractResult result_;
 };

@@ -160,6 +160,91 @@ TEST_F(UnzipFileTest, DamagedEntryIsNotWrittenButTheOthersAre) {
   EXPECT_EQ(FolderNames(dir.path()), (V{"d.zip", "first.dbf", "last.dbf"}));
 }
 
+// Bytes that do not compress, so that a byte well inside them is inside the entry's data.
+std::string Noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
+// Damages one byte of an entry's data, `into` bytes after its local header's end.
+void DamageEntry(const std::string& archive, const std::string& name, size_t into) {
+  std::string bytes = ReadFileBytes(archive);
+  const size_t at = bytes.find(name);  // the local header's copy of the name comes first
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_GE(at, 2u);
+  const size_t extra = static_cast<uint8_t>(bytes[at - 2]) | static_cast<uint8_t>(bytes[at - 1])
+                                                                 << 8;
+  const size_t target = at + name.size() + extra + into;
+  ASSERT_LT(target, bytes.size());
+  bytes[target] = static_cast<char>(bytes[target] ^ 0x5A);
+  WriteFileBytes(archive, bytes);
+}
+
+// A password other than the archive's that passes the check of entry 0 and, when
+// `fail_entry_1`, fails the check of entry 1.
+std::string SlyPassword(const std::string& archive, bool fail_entry_1) {
+  int err = 0;
+  zip_t* za = zip_open(archive.c_str(), ZIP_RDONLY, &err);
+  if (za == nullptr) return "";
+  auto passes = [za](zip_uint64_t index, const std::string& pw) {
+    zip_file_t* f = zip_fopen_index_encrypted(za, index, 0, pw.c_str());
+    if (f != nullptr) zip_fclose(f);
+    return f != nullptr;
+  };
+  std::string found;
+  for (int i = 0; i < 100000 && found.empty(); ++i) {
+    const std::string pw = "sly" + std::to_string(i);
+    if (passes(0, pw) && (!fail_entry_1 || !passes(1, pw))) found = pw;
+  }
+  zip_discard(za);
+  return found;
+}
+
+TEST_F(UnzipFileTest, DamagedEncryptedEntryIsDamagedNotAWrongPassword) {
+  struct Case {
+    const char* what;
+    zip_uint16_t method;
+    zip_int32_t compression;
+  };
+  for (const Case& c : {Case{"traditional, stored", ZIP_EM_TRAD_PKWARE, ZIP_CM_STORE},
+                        Case{"traditional, deflated", ZIP_EM_TRAD_PKWARE, ZIP_CM_DEFLATE},
+                        Case{"AES, deflated", ZIP_EM_AES_256, ZIP_CM_DEFLATE}}) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    MakeZip(dir.File("PXUPD.zip"),
+            {{"first.dbf", "first"}, {"bad.dbf", Noise(3000, 7)}, {"last.dbf", "last"}}, "tamrok",
+            c.method, c.compression);
+    // Past the encryption header (12 bytes; AES: salt and verifier), so the password
+    // check still passes.
+    DamageEntry(dir.File("PXUPD.zip"), "bad.dbf", 200);
+    EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "[Alert] --- Error:          9\n");
+    EXPECT_EQ(FolderNames(dir.path()), (V{"PXUPD.zip", "first.dbf", "last.dbf"}));
+  }
+}
+
+TEST_F(UnzipFileTest, WrongPasswordPassingAnEntrysCheckIsAWrongPassword) {
+  ScratchDir dir;
+  MakeZip(dir.File("PXUPD.zip"), {{"updatdef.dbf", Noise(3000, 1)}, {"glass.dbf", Noise(900, 2)}},
+          "tamrok", ZIP_EM_TRAD_PKWARE, ZIP_CM_STORE);
+  const std::string sly = SlyPassword(dir.File("PXUPD.zip"), true);
+  ASSERT_FALSE(sly.empty());
+  // It fails on updatdef's data; glass.dbf's check shows the password wrong.
+  EXPECT_EQ(Unzip("PXUPD.zip", sly), "[Alert] --- Error:          6\n");
+  EXPECT_EQ(FolderNames(dir.path()), V{"PXUPD.zip"});
+
+  // With one encrypted entry, nothing tells such a password from damaged data.
+  MakeZip(dir.File("one.zip"), {{"updatdef.dbf", Noise(3000, 1)}}, "tamrok", ZIP_EM_TRAD_PKWARE,
+          ZIP_CM_STORE);
+  const std::string lone = SlyPassword(dir.File("one.zip"), false);
+  ASSERT_FALSE(lone.empty());
+  EXPECT_EQ(Unzip("one.zip", lone), "[Alert] --- Error:          9\n");
+  EXPECT_EQ(FolderNames(dir.path()), (V{"PXUPD.zip", "one.zip"}));
+}
+
 TEST_F(UnzipFileTest, HostileNamesWriteNothingOutsideTheFolder) {
   ScratchDir dir;
   const std::string unique = "pxtest_" + std::to_string(::getpid());
