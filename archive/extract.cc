@@ -143,9 +143,10 @@ class Extractor {
     }
     out.reset();
     // The mode goes on before the rename, so the file never stands under its name
-    // without it (a program that cannot be started).
-    if ((mode.has_value() && env_->SetFileMode(temp_name, *mode) != 0) ||
-        env_->ReplaceFile(temp_name, target) != 0) {
+    // without it. A file system that keeps no Unix modes (a share mounted without them)
+    // may refuse it; the file then has the default bits, as any new file there.
+    if (mode.has_value()) env_->SetFileMode(temp_name, *mode);
+    if (env_->ReplaceFile(temp_name, target) != 0) {
       env_->DeleteFile(temp_name);
       return Fail(kZipErrWrite, name, false);
     }

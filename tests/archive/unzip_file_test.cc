@@ -330,6 +330,19 @@ TEST_F(UnzipFileTest, FilesKeepThePermissionBitsTheArchiveRecords) {
       EXPECT_EQ(ModeOf(dir.File(c.name)), c.mode & ~static_cast<unsigned>(mask)) << c.name;
     }
   }
+
+  // A file system that keeps no modes refuses them: the files are written all the same.
+  class NoModesEnv : public EnvWrapper {
+   public:
+    NoModesEnv() : EnvWrapper(Env::Posix()) {}
+    int SetFileMode(std::string_view, uint32_t) override { return kOsAccessDenied; }
+  };
+  NoModesEnv no_modes;
+  ScopedEnv scope(&no_modes);
+  ScratchDir dir;
+  MakeZip(dir.File("PXUPD.zip"), {{"run.exe", "program", false, cases[0].external}}, "tamrok");
+  EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "");
+  EXPECT_EQ(ReadFileBytes(dir.File("run.exe")), "program");
 }
 
 }  // namespace
