@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "archive/entry_failure.h"
 #include "archive/env_zip_source.h"
 #include "archive/zip_errors.h"
 
@@ -30,6 +31,7 @@ ArchiveCheck CheckArchive(
   }
   zip_error_fini(&error);
 
+  EntryFailures failures(za, password);
   std::vector<char> buf(256 * 1024);
   const zip_int64_t count = zip_get_num_entries(za, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -50,18 +52,18 @@ ArchiveCheck CheckArchive(
                         : zip_fopen_index_encrypted(za, index, 0,
                                                     password.empty() ? nullptr : password.c_str());
     if (unsupported != 0) {
-      code = ZipEntryErrorCode(unsupported, encrypted);
+      code = failures.Code(unsupported, encrypted);
       problem = unsupported == ZIP_ER_COMPNOTSUPP ? "Compression method not supported"
                                                   : "Encryption method not supported";
     } else if (f == nullptr) {
-      code = ZipEntryErrorCode(zip_error_code_zip(zip_get_error(za)), encrypted);
+      code = failures.Code(zip_error_code_zip(zip_get_error(za)), encrypted);
       problem = zip_strerror(za);
     } else {
       zip_uint64_t total = 0;
       for (;;) {
         const zip_int64_t n = zip_fread(f, buf.data(), buf.size());
         if (n < 0) {
-          code = ZipEntryErrorCode(zip_error_code_zip(zip_file_get_error(f)), encrypted);
+          code = failures.Code(zip_error_code_zip(zip_file_get_error(f)), encrypted);
           problem = zip_file_strerror(f);
           break;
         }
@@ -69,7 +71,7 @@ ArchiveCheck CheckArchive(
         total += static_cast<zip_uint64_t>(n);
       }
       if (problem.empty() && (st.valid & ZIP_STAT_SIZE) != 0 && total != st.size) {
-        code = kZipErrDamaged;
+        code = failures.DataFailure(encrypted);
         problem = "size does not match";
       }
       zip_fclose(f);

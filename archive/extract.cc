@@ -1,8 +1,11 @@
 #include "archive/extract.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "archive/entry_failure.h"
 #include "archive/entry_name.h"
 #include "archive/zip_errors.h"
 #include "runtime/dos_path.h"
@@ -19,6 +22,9 @@ constexpr zip_uint32_t kUnixTypeMask = 0170000;
 constexpr zip_uint32_t kUnixSymlink = 0120000;
 constexpr zip_uint32_t kUnixDirectory = 0040000;
 constexpr zip_uint32_t kDosDirectory = 0x10;
+// Read, write and execute for owner, group and others: the permission bits an entry
+// keeps (set-uid, set-gid and sticky never come from an archive).
+constexpr zip_uint32_t kUnixPermissions = 0777;
 
 struct ZipFileCloser {
   void operator()(zip_file_t* f) const { zip_fclose(f); }
@@ -27,7 +33,7 @@ struct ZipFileCloser {
 class Extractor {
  public:
   Extractor(zip_t* archive, const std::string& password)
-      : archive_(archive), password_(password), env_(GetEnv()) {}
+      : archive_(archive), password_(password), failures_(archive, password), env_(GetEnv()) {}
 
   ExtractResult Run() {
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
@@ -54,10 +60,16 @@ class Extractor {
     }
     zip_uint8_t opsys = 0;
     zip_uint32_t attributes = 0;
+    std::optional<uint32_t> mode;  // the file's permission bits, when the archive has them
     if (zip_file_get_external_attributes(archive_, index, 0, &opsys, &attributes) == 0) {
       const zip_uint32_t unix_type = (attributes >> 16) & kUnixTypeMask;
       if (opsys == ZIP_OPSYS_UNIX && unix_type == kUnixSymlink) {
         return Fail(kZipErrUnsafeName, name, true);
+      }
+      // An entry made on Unix carries its mode in the upper 16 bits; all zero means the
+      // program that made it recorded none.
+      if (opsys == ZIP_OPSYS_UNIX && (attributes >> 16) != 0) {
+        mode = (attributes >> 16) & kUnixPermissions;
       }
       if ((opsys == ZIP_OPSYS_UNIX && unix_type == kUnixDirectory) ||
           (opsys == ZIP_OPSYS_DOS && (attributes & kDosDirectory) != 0)) {
@@ -68,7 +80,7 @@ class Extractor {
       return MakeFolders(path, path.parts.size()) ? true : Fail(kZipErrWrite, name, false);
     }
     if (!MakeFolders(path, path.parts.size() - 1)) return Fail(kZipErrWrite, name, false);
-    return WriteFile(index, name, path);
+    return WriteFile(index, name, path, mode);
   }
 
   // Creates the first n parts of the path as folders where they do not exist.
@@ -81,19 +93,20 @@ class Extractor {
     return true;
   }
 
-  bool WriteFile(zip_uint64_t index, const std::string& name, const EntryPath& path) {
+  bool WriteFile(zip_uint64_t index, const std::string& name, const EntryPath& path,
+                 std::optional<uint32_t> mode) {
     zip_stat_t st;
     zip_stat_init(&st);
     const bool encrypted = zip_stat_index(archive_, index, 0, &st) == 0 &&
                            (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
                            st.encryption_method != ZIP_EM_NONE;
     if (const int unsupported = UnsupportedEntryMethod(st)) {
-      return Fail(ZipEntryErrorCode(unsupported, encrypted), name, true);
+      return Fail(failures_.Code(unsupported, encrypted), name, true);
     }
     std::unique_ptr<zip_file_t, ZipFileCloser> in(zip_fopen_index_encrypted(
         archive_, index, 0, password_.empty() ? nullptr : password_.c_str()));
     if (in == nullptr) {
-      return Fail(ZipEntryErrorCode(zip_error_code_zip(zip_get_error(archive_)), encrypted), name,
+      return Fail(failures_.Code(zip_error_code_zip(zip_get_error(archive_)), encrypted), name,
                   true);
     }
 
@@ -110,7 +123,7 @@ class Extractor {
       const zip_int64_t n = zip_fread(in.get(), buf.data(), buf.size());
       if (n < 0) {
         const int code =
-            ZipEntryErrorCode(zip_error_code_zip(zip_file_get_error(in.get())), encrypted);
+            failures_.Code(zip_error_code_zip(zip_file_get_error(in.get())), encrypted);
         out.reset();
         env_->DeleteFile(temp_name);
         return Fail(code, name, true);
@@ -126,9 +139,13 @@ class Extractor {
     if ((st.valid & ZIP_STAT_SIZE) != 0 && offset != st.size) {
       out.reset();
       env_->DeleteFile(temp_name);
-      return Fail(kZipErrDamaged, name, true);
+      return Fail(failures_.DataFailure(encrypted), name, true);
     }
     out.reset();
+    // The mode goes on before the rename, so the file never stands under its name
+    // without it. A file system that keeps no Unix modes (a share mounted without them)
+    // may refuse it; the file then has the default bits, as any new file there.
+    if (mode.has_value()) env_->SetFileMode(temp_name, *mode);
     if (env_->ReplaceFile(temp_name, target) != 0) {
       env_->DeleteFile(temp_name);
       return Fail(kZipErrWrite, name, false);
@@ -163,6 +180,7 @@ class Extractor {
 
   zip_t* archive_;
   const std::string& password_;
+  EntryFailures failures_;
   Env* env_;
   ExtractResult result_;
 };

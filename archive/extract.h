@@ -17,7 +17,9 @@ struct ExtractResult {
 // Writes every entry of the archive below the current folder: top-level entries land
 // in it, folders named by entries are created as needed, files of the same name (in any
 // letter case) are replaced. password (may be empty) decrypts traditional PKWARE and
-// AES entries.
+// AES entries. A file made from an entry recorded on Unix gets the entry's read, write
+// and execute bits, as far as the process's umask allows (never set-uid, set-gid or
+// sticky); other entries get the default of a new file.
 //
 // Nothing is ever written outside the current folder: an entry whose name is absolute,
 // carries a drive or has a ".." part, and a symbolic link, is skipped and reported as

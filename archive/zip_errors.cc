@@ -65,7 +65,7 @@ int ZipOpenErrorCode(int libzip_error, int system_error) {
   }
 }
 
-int ZipEntryErrorCode(int libzip_error, bool encrypted) {
+int ZipEntryErrorCode(int libzip_error) {
   switch (libzip_error) {
     case ZIP_ER_WRONGPASSWD:
       return kZipErrWrongPassword;
@@ -79,12 +79,6 @@ int ZipEntryErrorCode(int libzip_error, bool encrypted) {
     case ZIP_ER_SEEK:
     case ZIP_ER_OPEN:
       return kZipErrOpen;
-    case ZIP_ER_CRC:
-    case ZIP_ER_ZLIB:
-    case ZIP_ER_COMPRESSED_DATA:
-      // The one-byte check of traditional encryption lets 1 wrong password in 256
-      // through; the data then fails its check.
-      return encrypted ? kZipErrWrongPassword : kZipErrDamaged;
     default:
       return kZipErrDamaged;
   }

@@ -31,9 +31,10 @@ const char* ZipErrorText(int code);
 
 // The code for libzip's failure (ZIP_ER_* and its errno) to open an archive.
 int ZipOpenErrorCode(int libzip_error, int system_error);
-// The code for libzip's failure to open or read an entry; encrypted tells whether the
-// entry is encrypted (its data failing a check then means a wrong password).
-int ZipEntryErrorCode(int libzip_error, bool encrypted);
+// The code for libzip's failure to open or read an entry: a failed password check is a
+// wrong password, data failing its check (CRC) or unpacking a damaged entry (see
+// archive/entry_failure.h for encrypted entries).
+int ZipEntryErrorCode(int libzip_error);
 
 // ZIP_ER_COMPNOTSUPP or ZIP_ER_ENCRNOTSUPP when the entry's compression or encryption
 // method (as zip_stat_index reported it) is one libzip cannot read, else 0. Checked

@@ -44,6 +44,10 @@ constexpr int64_t kZipEpoch = 315532800;
 
 constexpr zip_uint32_t kDeflateLevel = 6;
 
+// The Unix file type of a regular file, beside its permission bits in the upper half of
+// an entry's external attributes.
+constexpr zip_uint32_t kUnixRegularFile = 0100000;
+
 }  // namespace
 
 bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
@@ -116,6 +120,13 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
       }
     }
     written.insert(index);
+    // The file's permission bits go with it (a program stays a program when unpacked).
+    uint32_t mode = 0;
+    if (GetEnv()->GetFileMode(in.path, &mode) == 0 &&
+        zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(index), 0, ZIP_OPSYS_UNIX,
+                                         (kUnixRegularFile | mode) << 16) != 0) {
+      return fail(in.entry);
+    }
     // zlib's usual level: libzip's own default (9) costs several times the time for a
     // few per cent of size on table files.
     if (zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,

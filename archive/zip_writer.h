@@ -24,7 +24,8 @@ struct ZipWriteOptions {
   std::string password;
 };
 
-// Writes the inputs (deflated) into the archive. The archive is written under a
+// Writes the inputs (deflated) into the archive, each entry with its file's permission
+// bits (Unix external attributes). The archive is written under a
 // temporary name and renamed into place at the end, so on failure the old archive (or
 // none) stays as it was. Every OS call goes through the Env. False on failure with a
 // one-line message in *error.

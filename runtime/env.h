@@ -110,6 +110,13 @@ class Env {
   virtual int RenameFile(std::string_view from, std::string_view to) = 0;
   // Renames `from` over `to` in one step, replacing `to` when it exists.
   virtual int ReplaceFile(std::string_view from, std::string_view to) = 0;
+  // The permission bits of a file (0777: read, write and execute for owner, group and
+  // others) into *mode; 0 or a DOS error code.
+  virtual int GetFileMode(std::string_view name, uint32_t* mode) = 0;
+  // Gives a file the permission bits of `mode` (0777 only: never set-uid, set-gid or
+  // sticky) that the process's file-creation mask (umask) lets a new file have.
+  // 0 or a DOS error code.
+  virtual int SetFileMode(std::string_view name, uint32_t mode) = 0;
   virtual int MakeDir(std::string_view name) = 0;
   virtual int RemoveDir(std::string_view name) = 0;
   virtual int ChangeDir(std::string_view name) = 0;
@@ -169,6 +176,12 @@ class EnvWrapper : public Env {
   }
   int ReplaceFile(std::string_view from, std::string_view to) override {
     return target_->ReplaceFile(from, to);
+  }
+  int GetFileMode(std::string_view name, uint32_t* mode) override {
+    return target_->GetFileMode(name, mode);
+  }
+  int SetFileMode(std::string_view name, uint32_t mode) override {
+    return target_->SetFileMode(name, mode);
   }
   int MakeDir(std::string_view name) override { return target_->MakeDir(name); }
   int RemoveDir(std::string_view name) override { return target_->RemoveDir(name); }

@@ -184,10 +184,33 @@ void AddQuitHook(std::function<void()> hook) {
   GetProcessState().quit_hooks.push_back(std::move(hook));
 }
 
+void SetErrorLogFolder(std::string host_folder) {
+  GetProcessState().error_log_folder = std::move(host_folder);
+}
+
+const std::string& ErrorLogFolder() {
+  return GetProcessState().error_log_folder;
+}
+
+std::string ErrorLogPath(const std::string& name) {
+  const std::string& folder = ErrorLogFolder();
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+ScopedErrorLogFolder::ScopedErrorLogFolder(std::string host_folder) : previous_(ErrorLogFolder()) {
+  SetErrorLogFolder(std::move(host_folder));
+}
+
+ScopedErrorLogFolder::~ScopedErrorLogFolder() {
+  SetErrorLogFolder(std::move(previous_));
+}
+
 void UnrecoverableError(int number, const std::string& text) {
   if (!text.empty()) {
     int code = 0;
-    std::unique_ptr<File> f = GetEnv()->CreateFile("error.log", FileShare::kExclusive, &code);
+    std::unique_ptr<File> f =
+        GetEnv()->CreateFile(ErrorLogPath("error.log"), FileShare::kExclusive, &code);
     if (f != nullptr) {
       const std::string line = text + "\r\n";
       f->WriteAt(0, line.data(), line.size());

@@ -160,8 +160,30 @@ std::string ERRORMESSAGE(const Error& e);
 // Registers a function run by QuitProgram (closing tables, releasing windows).
 void AddQuitHook(std::function<void()> hook);
 
+// The folder the error logs go to ("Error.log" of the report, "error.log" of an
+// unrecoverable error). The installer names the folder it was started in, so that a log
+// written while it works in another folder (the update's temp folder, whose files the
+// update erases at its end) stays where support staff look for it. Empty, the start
+// value, means the current folder at the moment the log is written.
+void SetErrorLogFolder(std::string host_folder);
+const std::string& ErrorLogFolder();
+// The name to write the log file `name` under: in the log folder, or `name` itself.
+std::string ErrorLogPath(const std::string& name);
+
+// Sets the error log folder for the life of the object, then restores the previous one.
+class ScopedErrorLogFolder {
+ public:
+  explicit ScopedErrorLogFolder(std::string host_folder);
+  ~ScopedErrorLogFolder();
+  ScopedErrorLogFolder(const ScopedErrorLogFolder&) = delete;
+  ScopedErrorLogFolder& operator=(const ScopedErrorLogFolder&) = delete;
+
+ private:
+  std::string previous_;
+};
+
 // An error that cannot be handed to the handler (the index sort out of memory, 9000
-// "Not enough room for index buffer"): writes its text to "error.log" in the current
+// "Not enough room for index buffer"): writes its text to "error.log" in the error log
 // folder (replacing it) when there is a text, shows it through the fatal hook (a stop
 // box "Unrecoverable error 9000: "), and ends the program with exit code 1.
 [[noreturn]] void UnrecoverableError(int number, const std::string& text);

@@ -138,6 +138,24 @@ bool HeldByAnotherOpen(const std::string& path) {
   return held;
 }
 
+// The process's file-creation mask. Linux shows it in /proc/self/status; elsewhere it
+// is read by setting it and putting it straight back.
+mode_t FileCreationMask() {
+  if (FILE* f = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof(line), f) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(f);
+    if (found) return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
+}
+
 // The code for a path that could not be found: 2 when its folder exists, else 3.
 int MissingCode(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -378,6 +396,25 @@ class PosixEnv : public Env {
     if (HeldByAnotherOpen(src)) return kOsSharingViolation;
     if (PathExists(dst) && HeldByAnotherOpen(dst)) return kOsSharingViolation;
     return rename(src.c_str(), dst.c_str()) == 0 ? 0 : OsCodeFromErrno(errno);
+  }
+
+  int GetFileMode(std::string_view name, uint32_t* mode) override {
+    std::string path;
+    if (!ToHost(name, &path)) return kOsPathNotFound;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+      return errno == ENOENT ? MissingCode(path) : OsCodeFromErrno(errno);
+    }
+    *mode = static_cast<uint32_t>(st.st_mode) & 0777;
+    return 0;
+  }
+
+  int SetFileMode(std::string_view name, uint32_t mode) override {
+    std::string path;
+    if (!ToHost(name, &path)) return kOsPathNotFound;
+    const mode_t bits = static_cast<mode_t>(mode & 0777) & ~FileCreationMask();
+    if (chmod(path.c_str(), bits) == 0) return 0;
+    return errno == ENOENT ? MissingCode(path) : OsCodeFromErrno(errno);
   }
 
   int MakeDir(std::string_view name) override {

@@ -34,6 +34,7 @@ void ResetProcessStateForTesting() {
   s.fatal_hook = nullptr;
   s.call_stack.clear();
   s.error_report = ErrorReportState();
+  s.error_log_folder.clear();
 }
 
 Settings& GetSettings() {

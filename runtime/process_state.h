@@ -1,11 +1,12 @@
 // The process-wide state of the system, kept in one place: engine settings, memory
-// variables, the network-error flag and the error handler slot. (The work-area
-// registry lives with the work areas in engine/workarea/registry.cc, the zip service's
-// handle table in archive/zip_library.cc.) One thread uses all of it.
+// variables, the network-error flag, the error handler slot and the error logs' folder.
+// (The work-area registry lives with the work areas in engine/workarea/registry.cc, the
+// zip service's handle table in archive/zip_library.cc.) One thread uses all of it.
 #ifndef PX_RUNTIME_PROCESS_STATE_H_
 #define PX_RUNTIME_PROCESS_STATE_H_
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "runtime/call_stack.h"
@@ -35,6 +36,7 @@ struct ProcessState {
   std::function<void(int, const std::string&)> fatal_hook;  // shows unrecoverable errors
   std::vector<CallFrame> call_stack;  // the driver's named steps, innermost last
   ErrorReportState error_report;      // the error report running, if any
+  std::string error_log_folder;       // host folder of the error logs; "" = current folder
 };
 
 ProcessState& GetProcessState();

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the project needs (only those missing), then configures
-# and builds into a build folder.
+# and builds into a build folder (RelWithDebInfo unless told otherwise).
 #
 #   scripts/setup.sh [BUILD_DIR [CMAKE_OPTIONS...]]      (default BUILD_DIR: build)
 set -eu
@@ -28,5 +28,11 @@ fi
 
 BUILD_DIR="${1:-build}"
 [ $# -gt 0 ] && shift
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# A new build folder is RelWithDebInfo unless the options name a build type; one that
+# has a build type keeps it (scripts/test.sh builds "build" as Release, and the demo
+# then reuses that build instead of building everything again).
+if ! grep -q '^CMAKE_BUILD_TYPE:STRING=..*' "$BUILD_DIR/CMakeCache.txt" 2>/dev/null; then
+  set -- -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+fi
+cmake -S . -B "$BUILD_DIR" -G Ninja "$@" >/dev/null
 cmake --build "$BUILD_DIR"

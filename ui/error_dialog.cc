@@ -35,10 +35,15 @@ ErrorDialogLayout ErrorDialogLayoutFor(bool can_retry, bool can_default, bool nt
   return l;
 }
 
+std::string ErrorLogViewerLine() {
+  if (ErrorLogFolder().empty()) return kErrorLogViewer;
+  return "Notepad.exe \"" + GetEnv()->HostPath(ErrorLogPath("error.log")) + "\"";
+}
+
 void OpenErrorLog() {
-  if (WINEXEC(kErrorLogViewer) > 31) return;
+  if (WINEXEC(ErrorLogViewerLine()) > 31) return;
   // No Notepad here: the desktop's viewer for the file, named as it exists.
-  const std::string path = GetEnv()->HostPath("error.log");
+  const std::string path = GetEnv()->HostPath(ErrorLogPath("error.log"));
   WINEXEC("xdg-open \"" + path + "\"");
 }
 

@@ -21,7 +21,7 @@ namespace px {
 constexpr int kErrorDialogUnit = 2;
 // The product banner in the dialog's caption.
 extern const char kErrorDialogCaption[];
-// The program line that opens the log.
+// The program line that opens the log of the current folder.
 extern const char kErrorLogViewer[];
 
 struct ErrorDialogLayout {
@@ -45,7 +45,13 @@ enum class ErrorChoice { kQuit, kRetry, kDefault };
 // is Quit.
 ErrorChoice RunErrorDialog(const Error& e, const std::vector<std::string>& stack_lines);
 
-// Opens the log file of the current folder in a text viewer.
+// The program line that opens the log where the report wrote it: kErrorLogViewer while
+// no error log folder is set (the log is in the current folder), else the viewer given
+// the log's path.
+std::string ErrorLogViewerLine();
+
+// Opens the log file in a text viewer (ErrorLogViewerLine; without that viewer, the
+// desktop's viewer for the file).
 void OpenErrorLog();
 
 }  // namespace px

@@ -45,7 +45,8 @@ std::string Str3(int n) {
 
 void WriteLog(const std::string& text) {
   int code = 0;
-  std::unique_ptr<File> f = GetEnv()->CreateFile("Error.log", FileShare::kExclusive, &code);
+  std::unique_ptr<File> f =
+      GetEnv()->CreateFile(ErrorLogPath("Error.log"), FileShare::kExclusive, &code);
   if (f != nullptr) f->WriteAt(0, text.data(), text.size());
 }
 

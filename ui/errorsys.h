@@ -9,8 +9,9 @@
 //     code 1; one raised elsewhere in the report shows a stop box with its message text
 //     followed by " from Errorsys, line:" and the report's line, then ends the program
 //     with exit code 1. The handler never recurses.
-//   - The log text is written to "Error.log" in the current folder (replacing it; a
-//     failure to write is ignored) and the error dialog is shown.
+//   - The log text is written to "Error.log" in the error log folder (runtime/error.h:
+//     the installation folder while the installer runs, else the current folder),
+//     replacing it (a failure to write is ignored), and the error dialog is shown.
 //   - Quit, or Retry while the main window is no longer running, releases the user
 //     interface and ends the program with exit code 1; otherwise Retry asks the raiser
 //     to retry and Default to go on with its default.

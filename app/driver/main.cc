@@ -13,6 +13,7 @@
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
 #include "runtime/env.h"
+#include "runtime/error.h"
 #include "runtime/memvars.h"
 #include "runtime/settings.h"
 #include "ui/font.h"
@@ -60,6 +61,10 @@ void RepairCataloguePaths() {
 
 void MAIN() {
   CallStep step("MAIN");
+  // Error logs go to the installation folder whatever folder the update is in when an
+  // error arises: the files of the temp folder are erased at the end of the update.
+  const std::string start_folder = GetEnv()->CurrentDir();
+  ScopedErrorLogFolder log_folder(start_folder);
   ScopedMemVars vars;
   for (const char* name : {"OWND", "OFONTW", "LDEBUG", "_NETWORK"}) vars.Create(name);
   ApplyInstallerSettings();
@@ -91,7 +96,6 @@ void MAIN() {
   // An update that stopped part-way may leave the process in the update folder or the
   // temp folder; the main application is started from the installation folder, where
   // the installer was started, so that it is found and finds its data.
-  const std::string start_folder = GetEnv()->CurrentDir();
   TWindowActivateArgs activate;
   activate.on_init = [start_folder](TWindow& w) {
     UPDATE();

@@ -17,17 +17,20 @@ const uint8_t* Bytes(const std::string& s) {
   return reinterpret_cast<const uint8_t*>(s.data());
 }
 
-// The search bytes that follow every key beginning with `bytes`: the last byte that is
-// not 0xFF raised by one. False when every byte is 0xFF.
-bool RaiseLastByte(std::string* bytes) {
-  for (size_t i = bytes->size(); i > 0; --i) {
-    unsigned char c = static_cast<unsigned char>((*bytes)[i - 1]);
-    if (c != 0xFF) {
-      (*bytes)[i - 1] = static_cast<char>(c + 1);
-      return true;
+// From the current key, which matches the search bytes, steps on over the keys that
+// match them too and ends on the last of them. Keys are compared as the order compares
+// them, so this holds in descending orders as in ascending ones. (Seeking the search
+// bytes with their last byte raised and stepping back from the key found would not: in
+// a descending order that key comes before the matches.)
+Step LastMatch(KeyTree& tree, const std::string& bytes, bool exact) {
+  for (;;) {
+    const Step s = tree.Next();
+    if (s == Step::kEnd) return Step::kKey;  // the current key is the order's last
+    if (s != Step::kKey) return s;
+    if (tree.compare().Search(Bytes(bytes), bytes.size(), Bytes(tree.current().key), exact) != 0) {
+      return tree.Prev();
     }
   }
-  return false;
 }
 
 }  // namespace
@@ -104,10 +107,13 @@ Step NtxArea::LastStep(Order& o) {
   IndexLock lock(&o.file());
   if (!lock.ok()) return Step::kFailed;
   Step s;
-  std::string after;
-  if (o.bottom_scope && RaiseLastByte(&(after = *o.bottom_scope))) {
-    switch (o.tree->Search(Bytes(after), after.size(), false)) {
+  if (o.bottom_scope) {
+    // The last key not beyond the bottom scope.
+    const std::string& bottom = *o.bottom_scope;
+    switch (o.tree->Search(Bytes(bottom), bottom.size(), false)) {
       case KeyTree::Found::kEqual:
+        s = LastMatch(*o.tree, bottom, false);
+        break;
       case KeyTree::Found::kGreater:
         s = o.tree->Prev();
         break;
@@ -274,25 +280,9 @@ bool NtxArea::SeekBytes(Order& o, const std::string& bytes, bool soft, bool find
     r = tree.Search(Bytes(bytes), bytes.size(), exact, accept);
     found = r == KeyTree::Found::kEqual;
     if (found && find_last) {
-      // The key before the first key that follows every match, stepping back over
-      // hidden records (at worst to the match found first).
-      std::string after = bytes;
-      Step s;
-      if (!RaiseLastByte(&after)) {
-        s = tree.Last();
-      } else {
-        switch (tree.Search(Bytes(after), after.size(), exact)) {
-          case KeyTree::Found::kNone:
-            s = tree.Last();
-            break;
-          case KeyTree::Found::kFailed:
-            s = Step::kFailed;
-            break;
-          default:
-            s = tree.Prev();
-            break;
-        }
-      }
+      // The last matching key, stepping back over hidden records (at worst to the match
+      // found first).
+      Step s = LastMatch(tree, bytes, exact);
       while (s == Step::kKey && check && !Visible(tree.current().recno)) s = tree.Prev();
       if (s == Step::kFailed) r = KeyTree::Found::kFailed;
       found = s == Step::kKey;

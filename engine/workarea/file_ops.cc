@@ -13,6 +13,10 @@ namespace {
 
 constexpr size_t kCopyPiece = 8192;
 
+// Permission bits: those of a new file before the umask, and execute for all.
+constexpr uint32_t kNewFileBits = 0666;
+constexpr uint32_t kExecuteBits = 0111;
+
 Error FileError(int gen_code, int sub_code, const std::string& name, int os_code) {
   Error e = Error::Make("BASE", gen_code, sub_code);
   e.operation = name;
@@ -45,6 +49,10 @@ Value COPYFILE(const Value& source, const Value& target) {
     Error e = FileError(kErrOpen, 2012, from, os_code);
     if (!RaiseError(e).retry()) return Value::Logical(false);
   }
+  // A new file can be run when the source can (a program stays a program); it is
+  // otherwise made as any new file, readable and writable as the umask allows, so that
+  // the next update can replace it. A file that is replaced keeps its own bits.
+  const bool new_target = !env->FileExists(to);
   std::unique_ptr<File> out;
   for (;;) {
     int os_code = 0;
@@ -79,6 +87,10 @@ Value COPYFILE(const Value& source, const Value& target) {
   }
   out.reset();
   in.reset();
+  uint32_t mode = 0;
+  if (ok && new_target && env->GetFileMode(from, &mode) == 0 && (mode & kExecuteBits) != 0) {
+    env->SetFileMode(to, kNewFileBits | (mode & kExecuteBits));
+  }
   return ok ? Value() : Value::Logical(false);
 }
 

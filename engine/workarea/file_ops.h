@@ -16,7 +16,9 @@
 namespace px {
 
 // __COPYFILE (C++ reserves names with two leading underscores): copies `source` to
-// `target`, replacing a file of that name, in pieces of 8,192 bytes. The source is
+// `target`, replacing a file of that name, in pieces of 8,192 bytes. A target that did
+// not exist also gets the execute bits of the source (as far as the umask allows); one
+// that is replaced keeps its permission bits. The source is
 // opened letting others read and write it, the target created without sharing.
 // Failures go to the error handler ("BASE", naming the file): 21/2012 "Open error" for
 // the source and 20/2012 "Create error" for the target are tried again while the

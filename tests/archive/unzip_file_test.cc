@@ -1,6 +1,7 @@
 #include "archive/unzip_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -159,6 +160,91 @@ TEST_F(UnzipFileTest, DamagedEntryIsNotWrittenButTheOthersAre) {
   EXPECT_EQ(FolderNames(dir.path()), (V{"d.zip", "first.dbf", "last.dbf"}));
 }
 
+// Bytes that do not compress, so that a byte well inside them is inside the entry's data.
+std::string Noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
+// Damages one byte of an entry's data, `into` bytes after its local header's end.
+void DamageEntry(const std::string& archive, const std::string& name, size_t into) {
+  std::string bytes = ReadFileBytes(archive);
+  const size_t at = bytes.find(name);  // the local header's copy of the name comes first
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_GE(at, 2u);
+  const size_t extra = static_cast<uint8_t>(bytes[at - 2]) | static_cast<uint8_t>(bytes[at - 1])
+                                                                 << 8;
+  const size_t target = at + name.size() + extra + into;
+  ASSERT_LT(target, bytes.size());
+  bytes[target] = static_cast<char>(bytes[target] ^ 0x5A);
+  WriteFileBytes(archive, bytes);
+}
+
+// A password other than the archive's that passes the check of entry 0 and, when
+// `fail_entry_1`, fails the check of entry 1.
+std::string SlyPassword(const std::string& archive, bool fail_entry_1) {
+  int err = 0;
+  zip_t* za = zip_open(archive.c_str(), ZIP_RDONLY, &err);
+  if (za == nullptr) return "";
+  auto passes = [za](zip_uint64_t index, const std::string& pw) {
+    zip_file_t* f = zip_fopen_index_encrypted(za, index, 0, pw.c_str());
+    if (f != nullptr) zip_fclose(f);
+    return f != nullptr;
+  };
+  std::string found;
+  for (int i = 0; i < 100000 && found.empty(); ++i) {
+    const std::string pw = "sly" + std::to_string(i);
+    if (passes(0, pw) && (!fail_entry_1 || !passes(1, pw))) found = pw;
+  }
+  zip_discard(za);
+  return found;
+}
+
+TEST_F(UnzipFileTest, DamagedEncryptedEntryIsDamagedNotAWrongPassword) {
+  struct Case {
+    const char* what;
+    zip_uint16_t method;
+    zip_int32_t compression;
+  };
+  for (const Case& c : {Case{"traditional, stored", ZIP_EM_TRAD_PKWARE, ZIP_CM_STORE},
+                        Case{"traditional, deflated", ZIP_EM_TRAD_PKWARE, ZIP_CM_DEFLATE},
+                        Case{"AES, deflated", ZIP_EM_AES_256, ZIP_CM_DEFLATE}}) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    MakeZip(dir.File("PXUPD.zip"),
+            {{"first.dbf", "first"}, {"bad.dbf", Noise(3000, 7)}, {"last.dbf", "last"}}, "tamrok",
+            c.method, c.compression);
+    // Past the encryption header (12 bytes; AES: salt and verifier), so the password
+    // check still passes.
+    DamageEntry(dir.File("PXUPD.zip"), "bad.dbf", 200);
+    EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "[Alert] --- Error:          9\n");
+    EXPECT_EQ(FolderNames(dir.path()), (V{"PXUPD.zip", "first.dbf", "last.dbf"}));
+  }
+}
+
+TEST_F(UnzipFileTest, WrongPasswordPassingAnEntrysCheckIsAWrongPassword) {
+  ScratchDir dir;
+  MakeZip(dir.File("PXUPD.zip"), {{"updatdef.dbf", Noise(3000, 1)}, {"glass.dbf", Noise(900, 2)}},
+          "tamrok", ZIP_EM_TRAD_PKWARE, ZIP_CM_STORE);
+  const std::string sly = SlyPassword(dir.File("PXUPD.zip"), true);
+  ASSERT_FALSE(sly.empty());
+  // It fails on updatdef's data; glass.dbf's check shows the password wrong.
+  EXPECT_EQ(Unzip("PXUPD.zip", sly), "[Alert] --- Error:          6\n");
+  EXPECT_EQ(FolderNames(dir.path()), V{"PXUPD.zip"});
+
+  // With one encrypted entry, nothing tells such a password from damaged data.
+  MakeZip(dir.File("one.zip"), {{"updatdef.dbf", Noise(3000, 1)}}, "tamrok", ZIP_EM_TRAD_PKWARE,
+          ZIP_CM_STORE);
+  const std::string lone = SlyPassword(dir.File("one.zip"), false);
+  ASSERT_FALSE(lone.empty());
+  EXPECT_EQ(Unzip("one.zip", lone), "[Alert] --- Error:          9\n");
+  EXPECT_EQ(FolderNames(dir.path()), (V{"PXUPD.zip", "one.zip"}));
+}
+
 TEST_F(UnzipFileTest, HostileNamesWriteNothingOutsideTheFolder) {
   ScratchDir dir;
   const std::string unique = "pxtest_" + std::to_string(::getpid());
@@ -203,6 +289,60 @@ TEST_F(UnzipFileTest, FoldersInTheArchiveAreCreated) {
   MakeZip(dir.File("g.zip"), {{"x/y.dbf", "y"}});
   EXPECT_NE(Unzip("g.zip", Value()).find("--- Error:         10"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(dir.File("x")), "a file");
+}
+
+// The permission bits of a file (0777 and the set-uid, set-gid and sticky bits).
+unsigned ModeOf(const std::string& host_path) {
+  struct stat st;
+  return ::stat(host_path.c_str(), &st) == 0 ? static_cast<unsigned>(st.st_mode) & 07777 : ~0u;
+}
+
+TEST_F(UnzipFileTest, FilesKeepThePermissionBitsTheArchiveRecords) {
+  struct Case {
+    const char* name;
+    std::optional<std::pair<zip_uint8_t, zip_uint32_t>> external;
+    unsigned mode;  // expected before the umask takes its bits
+  };
+  const Case cases[] = {
+      {"run.exe", {{ZIP_OPSYS_UNIX, 0100755u << 16}}, 0755},
+      {"lib.dll", {{ZIP_OPSYS_UNIX, 0100750u << 16}}, 0750},
+      {"suid.exe", {{ZIP_OPSYS_UNIX, 0107777u << 16}}, 0777},  // never set-uid, set-gid, sticky
+      {"private.dbf", {{ZIP_OPSYS_UNIX, 0100600u << 16}}, 0600},
+      {"bare.dbf", {{ZIP_OPSYS_UNIX, 0000644u << 16}}, 0644},  // no file type recorded
+      {"none.dbf", {{ZIP_OPSYS_UNIX, 0}}, 0666},               // no mode recorded: default
+      {"dos.dbf", {{ZIP_OPSYS_DOS, 0x20}}, 0666},              // made on DOS: default
+  };
+  for (const mode_t mask : {mode_t{022}, mode_t{027}}) {
+    SCOPED_TRACE("umask " + std::to_string(mask));
+    ScratchDir dir;
+    std::vector<test::ZipEntrySpec> entries;
+    for (const Case& c : cases) entries.push_back({c.name, c.name, false, c.external});
+    MakeZip(dir.File("PXUPD.zip"), entries, "tamrok");
+    // A file that is replaced takes the entry's bits too.
+    WriteFileBytes(dir.File("run.exe"), "old program");
+    ::chmod(dir.File("run.exe").c_str(), 0600);
+    const mode_t before = ::umask(mask);
+    const std::string shown = Unzip("PXUPD.zip", "tamrok");
+    ::umask(before);
+    EXPECT_EQ(shown, "");
+    for (const Case& c : cases) {
+      EXPECT_EQ(ReadFileBytes(dir.File(c.name)), c.name);
+      EXPECT_EQ(ModeOf(dir.File(c.name)), c.mode & ~static_cast<unsigned>(mask)) << c.name;
+    }
+  }
+
+  // A file system that keeps no modes refuses them: the files are written all the same.
+  class NoModesEnv : public EnvWrapper {
+   public:
+    NoModesEnv() : EnvWrapper(Env::Posix()) {}
+    int SetFileMode(std::string_view, uint32_t) override { return kOsAccessDenied; }
+  };
+  NoModesEnv no_modes;
+  ScopedEnv scope(&no_modes);
+  ScratchDir dir;
+  MakeZip(dir.File("PXUPD.zip"), {{"run.exe", "program", false, cases[0].external}}, "tamrok");
+  EXPECT_EQ(Unzip("PXUPD.zip", "tamrok"), "");
+  EXPECT_EQ(ReadFileBytes(dir.File("run.exe")), "program");
 }
 
 }  // namespace

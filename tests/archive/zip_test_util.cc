@@ -36,6 +36,9 @@ void MakeZip(const std::string& host_path, const std::vector<ZipEntrySpec>& entr
     if (e.symlink) {
       zip_file_set_external_attributes(za, i, 0, ZIP_OPSYS_UNIX, (0120777u << 16));
     }
+    if (e.external.has_value()) {
+      zip_file_set_external_attributes(za, i, 0, e.external->first, e.external->second);
+    }
     if (!password.empty()) {
       ASSERT_EQ(zip_file_set_encryption(za, i, method, password.c_str()), 0) << zip_strerror(za);
     }

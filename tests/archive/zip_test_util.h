@@ -6,8 +6,10 @@
 #include <zip.h>
 
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/env.h"
@@ -20,6 +22,9 @@ struct ZipEntrySpec {
   std::string name;
   std::string data;
   bool symlink = false;  // stored as a Unix symbolic link pointing to data
+  // When set, the entry's external attributes: the system that made it (ZIP_OPSYS_*)
+  // and the attribute bits (for Unix, the file's mode in the upper 16 bits).
+  std::optional<std::pair<zip_uint8_t, zip_uint32_t>> external{};
 };
 
 // Writes an archive at a host path with libzip, entries stored or deflated, encrypted

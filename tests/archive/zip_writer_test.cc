@@ -1,6 +1,7 @@
 #include "archive/zip_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
 #include <filesystem>
 #include <string>
@@ -114,7 +115,11 @@ TEST(ZipWriterTest, UpdateArchiveRules) {
   EXPECT_EQ(error, "one\\missing.dll: no such file");
   EXPECT_EQ(FolderNames(dir.path()), (V{"one", "two"}));
 
-  // A new archive replaces an old one entirely; every entry is encrypted.
+  // A new archive replaces an old one entirely; every entry is encrypted. The file's
+  // date is fixed: traditional encryption keys its one-byte password check to it, and
+  // "wrong" must fail that check (a wrong password that passes it: unzip_file_test).
+  const struct timeval fixed[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimes(dir.File("two/px.exe").c_str(), fixed), 0);
   ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"one\\PX.EXE"}, &error)) << error;
   ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"two\\px.exe"}, &error)) << error;
   ArchiveCheck result;

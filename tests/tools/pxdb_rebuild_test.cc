@@ -98,6 +98,38 @@ TEST_F(PxdbRebuildTest, RebuildsLikePxdbIndexAndReportsProblems) {
   EXPECT_NE(r.out.find("index files rebuilt\n"), std::string::npos);
 }
 
+TEST_F(PxdbRebuildTest, PassedOverIndexesThatAreMissingAreReported) {
+  ASSERT_EQ(
+      Pxdb({"create", "--force", "inst/indexdef", "DB_ALIAS:C:10", "DB_NAME:C:8", "IN_NAME:C:8",
+            "IN_STR:C:60", "PATH:C:20", "PACK:L:1", "ZAPONINIT:L:1", "LIB:L:1", "NOINDEX:L:1"})
+          .code,
+      0);
+  auto no_index = [](std::string row) { return row.insert(row.size() - 2, ",\"NOINDEX\":true"); };
+  WriteCatalogue(no_index(Row("CUSTOMER", "customer", "custname", "UPPER(NAME)")) +
+                 Row("CUSTOMER", "customer", "custcode", "CODE") +
+                 no_index(Row("ORDERS", "orders", "ordno", "ORDNO", "data\\\\")));
+  ASSERT_EQ(Pxdb({"index", "inst/data/orders", "inst/data/ordno.ntx", "ORDNO"}).code, 0);
+
+  // custname.ntx does not exist and the rebuild does not make it; ordno.ntx exists.
+  Result r = Pxdb({"rebuild", "inst"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("Indexing CUSTOMER To CUSTCODE\n"
+                       "customer: the index custname.ntx is missing and NOINDEX keeps the "
+                       "rebuild from making it\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("ordno"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "pxdb: the rebuild reported 1 problem\n");
+  // The check counts it as a fault, as it counts every missing index.
+  r = Pxdb({"check", "--catalogue", "inst"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("custname.ntx is missing"), std::string::npos) << r.out;
+
+  ASSERT_EQ(Pxdb({"index", "inst/customer", "inst/custname.ntx", "UPPER(NAME)"}).code, 0);
+  r = Pxdb({"rebuild", "inst"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+}
+
 TEST_F(PxdbRebuildTest, FoldersWithoutACatalogueAreRefused) {
   Result r = Pxdb({"rebuild", "inst/data"});
   EXPECT_EQ(r.code, 1);

@@ -1,9 +1,11 @@
 // Run-time error reporting: the handling order, the log, the dialog, quitting.
+#include <filesystem>
 #include <iostream>
 
 #include "engine/workarea/commands.h"
 #include "runtime/call_stack.h"
 #include "runtime/date.h"
+#include "runtime/env.h"
 #include "runtime/memvars.h"
 #include "runtime/process_state.h"
 #include "runtime/settings.h"
@@ -102,6 +104,23 @@ TEST_F(ErrorSysTest, DefaultAndRetryAnswersWriteTheLog) {
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], std::string("[") + kErrorDialogCaption +
                           "] (DOS Error 2) DBFNTX/1001  Open error: customer.dbf | Stack List");
+}
+
+TEST_F(ErrorSysTest, LogsGoToTheLogFolderWhateverFolderIsCurrent) {
+  ScratchDir dir;
+  ScopedErrorLogFolder folder(dir.path());
+  std::filesystem::create_directories(dir.File("temp"));
+  ASSERT_EQ(GetEnv()->ChangeDir("temp"), 0);
+  InMainWindow([&] {
+    backend_.Script({{}, "Default", nullptr});
+    RaiseError(OpenError());
+  });
+  EXPECT_EQ(test::FileSize(dir.File("temp/Error.log")), -1);
+  EXPECT_NE(test::ReadFileBytes(dir.File("Error.log")).find("Open error"), std::string::npos);
+  EXPECT_EQ(ErrorLogViewerLine(), "Notepad.exe \"" + dir.File("Error.log") + "\"");
+  EXPECT_EXIT(UnrecoverableError(9000, "Not enough room for index buffer"),
+              testing::ExitedWithCode(1), "");
+  EXPECT_EQ(test::ReadFileBytes(dir.File("Error.log")), "Not enough room for index buffer\r\n");
 }
 
 TEST_F(ErrorSysTest, RetryWithoutARunningMainWindowQuits) {

@@ -215,4 +215,31 @@ CatalogueReport CheckCatalogue(const std::string& folder, bool shared) {
   return checker.Run();
 }
 
+std::vector<std::string> UnbuiltMissingIndexes(const std::string& folder) {
+  std::vector<std::string> lines;
+  EngineSession session;
+  DBSELECTAREA(0);
+  const std::string file = FileInFolder(folder, std::string(kCatalogueFile) + ".dbf");
+  if (!DBUSEAREA(false, "", file, kCatalogueAlias, true, true)) return lines;
+  if (FIELDPOS("NOINDEX") != 0) {
+    const uint32_t count = RECCOUNT();
+    for (uint32_t recno = 1; recno <= count; ++recno) {
+      DBGOTO(recno);
+      if (DELETED() || !CatalogueFlag("NOINDEX")) continue;
+      Row row;
+      row.alias = CatalogueText("DB_ALIAS");
+      row.index = CatalogueText("IN_NAME");
+      row.path = CatalogueText("PATH");
+      row.multi = CatalogueFlag("MULTI");
+      if (row.alias.empty() || row.index.empty()) continue;
+      const std::string index = FileInFolder(TableFolder(folder, row), row.index) + ".ntx";
+      if (GetEnv()->FileExists(index)) continue;
+      lines.push_back(Lower(row.alias) + ": the index " + index +
+                      " is missing and NOINDEX keeps the rebuild from making it");
+    }
+  }
+  DBCLOSEAREA();
+  return lines;
+}
+
 }  // namespace px::pxdb

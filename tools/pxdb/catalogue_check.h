@@ -31,6 +31,14 @@ struct CatalogueReport {
 // collected into the faults; nothing is changed on disk.
 CatalogueReport CheckCatalogue(const std::string& folder, bool shared);
 
+// The catalogue records of `folder` (empty: the current folder) with NOINDEX set whose
+// index file is missing: the index rebuild passes them over, and opening their alias
+// then fails for want of the file. One line each, naming the alias and the file
+// ("customer: the index custname.ntx is missing and NOINDEX keeps the rebuild from
+// making it"). A catalogue without the field NOINDEX, or one that cannot be read, gives
+// none.
+std::vector<std::string> UnbuiltMissingIndexes(const std::string& folder);
+
 }  // namespace px::pxdb
 
 #endif  // PX_TOOLS_PXDB_CATALOGUE_CHECK_H_

@@ -1,11 +1,14 @@
 // pxdb rebuild [FOLDER]: rebuilds every index file named in the table catalogue of an
 // installation, as the update does (no table is emptied). The progress texts and the
-// messages of the rebuild are printed as they come; the exit code is 1 when the
-// rebuild reported any problem (a table that could not be opened, an error raised).
+// messages of the rebuild are printed as they come, then one line for each catalogue
+// record whose index the rebuild passed over (NOINDEX) although it is missing, so that
+// its alias cannot be opened; the exit code is 1 when there was any problem (such a
+// record, a table that could not be opened, an error raised).
 #include <CLI/CLI.hpp>
 #include <ostream>
 
 #include "app/data/index_rebuild.h"
+#include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/installation.h"
 #include "ui/dialog.h"
@@ -37,7 +40,10 @@ class RebuildCommand : public Command {
 
     const std::vector<Error>& errors = session.engine().errors();
     for (const Error& e : errors) io.out << "error: " << Latin1ToUtf8(ERRORMESSAGE(e)) << "\n";
-    const int problems = session.message_boxes() + static_cast<int>(errors.size());
+    const std::vector<std::string> unbuilt = UnbuiltMissingIndexes("");
+    for (const std::string& line : unbuilt) io.out << Latin1ToUtf8(line) << "\n";
+    const int problems = session.message_boxes() + static_cast<int>(errors.size()) +
+                         static_cast<int>(unbuilt.size());
     if (problems > 0) {
       return Fail(io, "the rebuild reported " + std::to_string(problems) +
                           (problems == 1 ? " problem" : " problems"));

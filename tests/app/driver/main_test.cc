@@ -9,6 +9,7 @@
 #include "runtime/error.h"
 #include "runtime/settings.h"
 #include "tests/app/driver/driver_fixture.h"
+#include "ui/errorsys.h"
 
 namespace px {
 namespace {
@@ -97,6 +98,21 @@ TEST_F(MainTest, RenamesLeftByAnInterruptedUpdateAreFinishedFirst) {
   MAIN();
   EXPECT_EQ(test::ReadFileBytes(Inst("quotes.dbt")), "new memo");
   EXPECT_FALSE(std::filesystem::exists(Inst(kRenameJournal)));
+}
+
+TEST_F(MainTest, ErrorLogOfTheTempFolderPhasesStaysInTheInstallation) {
+  // No update archive: staging it in the temp folder raises an open error, which the
+  // report logs while the temp folder is current; the update then erases temp's files.
+  MakeInstallation();
+  ERRORSYS();
+  backend_.Script(test::Answer({"D:\\"}, "OK"));
+  backend_.Script(test::Press("Default"));
+  MAIN();
+  EXPECT_FALSE(std::filesystem::exists(Inst("temp/Error.log")));
+  const std::string log = test::ReadFileBytes(Inst("Error.log"));
+  EXPECT_NE(log.find("Open error"), std::string::npos) << log;
+  EXPECT_NE(log.find("PXUPD.zip"), std::string::npos) << log;
+  EXPECT_EQ(backend_.pending_answers(), 0u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/driver/update.h"
+#include "archive/update_archive.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
 
@@ -101,6 +102,25 @@ TEST_F(Update1Test, AProgramInUseIsReportedAndKeptWhole) {
   EXPECT_EQ(RecordedErrors()[0].gen_code, kErrCreate);
   EXPECT_EQ(RecordedErrors()[0].os_code, kOsSharingViolation);
   EXPECT_NE(RecordedErrors()[0].filename.find("px.exe"), std::string::npos);
+}
+
+TEST_F(Update1Test, ShippedProgramsCanBeStarted) {
+  using std::filesystem::perms;
+  MakeInstallation();
+  const std::string staging = scratch_.path() + "/staging";
+  std::filesystem::create_directories(staging);
+  std::vector<std::string> files = WriteUpdateTables(staging, {});
+  WriteFileBytes(staging + "/report.exe", "#!/bin/sh\nexit 0\n");
+  // Read-only in the archive: installed, it still lets the next update replace it.
+  std::filesystem::permissions(staging + "/report.exe", perms::owner_read | perms::owner_exec);
+  files.push_back(staging + "/report.exe");
+  std::string error;
+  ASSERT_TRUE(MakeUpdateArchive(Upd("PXUPD.zip"), "tamrok", files, &error)) << error;
+  RunUpdate();
+  ASSERT_EQ(ReadFileBytes(Inst("report.exe")), "#!/bin/sh\nexit 0\n");
+  const perms installed = std::filesystem::status(Inst("report.exe")).permissions();
+  EXPECT_NE(installed & perms::owner_exec, perms::none);
+  EXPECT_NE(installed & perms::owner_write, perms::none);
 }
 
 TEST_F(Update1Test, MissingSourceFolderStillRunsTheRebuildThenStops) {

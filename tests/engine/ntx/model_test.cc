@@ -1,8 +1,10 @@
 // Key maintenance against a model: random sequences of appends, field changes that
 // move keys, deletions, packs, zaps and reopenings on a table with several orders
-// (character, numeric, date, unique, FOR-limited, and key sizes from 1 to 256). After
-// every step each order's stored keys must equal the model's sorted list (equal keys
-// in the order they joined it), and every order must pass the check against its table.
+// (character, numeric, date, unique, FOR-limited, descending, and key sizes from 1 to
+// 256). After every step each order's stored keys must equal the model's sorted list
+// (equal keys in the order they joined it), and every order must pass the check against
+// its table. Walks in key order and seeks (first and last, soft and hard, whole keys and
+// prefixes, deleted records shown or hidden) must land where the model's list says.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,6 +45,7 @@ struct OrderDef {
   int key_size = 0;
   std::function<std::string(const Rec&)> key;
   std::function<bool(const Rec&)> for_ok = [](const Rec&) { return true; };
+  bool descending = false;  // the file's descending flag is set (as other programs make)
 };
 
 class Model {
@@ -52,6 +55,35 @@ class Model {
   const std::vector<Rec>& recs() const { return recs_; }
   const std::vector<IndexEntry>& list(size_t i) const { return lists_[i]; }
   size_t orders() const { return defs_.size(); }
+
+  struct SeekResult {
+    bool found = false;
+    uint32_t recno = 0;  // 0: past the end
+  };
+  // Where a seek of `bytes` (no longer than the key) lands in order i: the first (last)
+  // key they begin when there is a shown one; else, when soft, the first shown key
+  // after them in the order's direction.
+  SeekResult Seek(size_t i, const std::string& bytes, bool soft, bool last,
+                  bool hide_deleted) const {
+    const int dir = defs_[i].descending ? -1 : 1;
+    auto cmp = [&](const std::string& key) {
+      const int c = key.compare(0, bytes.size(), bytes);
+      return c == 0 ? 0 : (c < 0 ? -dir : dir);  // the key against the bytes
+    };
+    auto shown = [&](const IndexEntry& e) { return !hide_deleted || !recs_[e.recno - 1].deleted; };
+    SeekResult r;
+    for (const IndexEntry& e : lists_[i]) {
+      if (cmp(e.key) < 0 || !shown(e)) continue;
+      if (cmp(e.key) == 0) {
+        r = {true, e.recno};
+        if (!last) break;
+      } else {
+        if (!r.found && soft) r.recno = e.recno;
+        break;
+      }
+    }
+    return r;
+  }
 
   void Build() {
     for (size_t i = 0; i < defs_.size(); ++i) {
@@ -65,7 +97,7 @@ class Model {
       }
       testutil::LiteralSort sort(reinterpret_cast<const uint8_t*>(keys.data()),
                                  static_cast<uint32_t>(recnos.size()), d.key_size,
-                                 static_cast<uint32_t>(recs_.size()), d.unique, false);
+                                 static_cast<uint32_t>(recs_.size()), d.unique, d.descending);
       lists_[i].clear();
       for (uint32_t at : sort.Run()) {
         lists_[i].push_back(
@@ -115,9 +147,10 @@ class Model {
  private:
   void Insert(size_t i, const std::string& key, uint32_t recno) {
     std::vector<IndexEntry>& l = lists_[i];
-    auto pos =
-        std::upper_bound(l.begin(), l.end(), key,
-                         [](const std::string& k, const IndexEntry& e) { return k < e.key; });
+    const bool desc = defs_[i].descending;
+    auto pos = std::upper_bound(
+        l.begin(), l.end(), key,
+        [desc](const std::string& k, const IndexEntry& e) { return desc ? e.key < k : k < e.key; });
     if (defs_[i].unique && pos != l.begin() && (pos - 1)->key == key) return;
     l.insert(pos, {key, recno});
   }
@@ -186,6 +219,46 @@ class ModelTest : public ::testing::TestWithParam<int> {
     }
   }
 
+  // Random seeks in random orders: whole keys and prefixes of keys, values between keys,
+  // first and last, soft and hard, with deleted records shown or hidden.
+  void Seeks(const Model& model, int step) {
+    DBCOMMIT();
+    for (int n = 0; n < 12; ++n) {
+      const size_t i = rng_() % model.orders();
+      const OrderDef& d = defs_[i];
+      const bool numeric = d.key_text == "AMT";
+      if (d.key_text == "DAY") continue;
+      const Rec probe = RandomRec();
+      Value value;
+      std::string bytes;
+      if (numeric) {
+        value = Value::Integer(probe.amount);
+        bytes = d.key(probe);
+      } else {
+        // A stored key, a prefix of it, or a value that may lie between keys.
+        const std::vector<IndexEntry>& l = model.list(i);
+        bytes = l.empty() || rng_() % 4 == 0 ? d.key(probe) : l[rng_() % l.size()].key;
+        bytes.resize(1 + rng_() % bytes.size());
+        value = Value::String(bytes);
+      }
+      const bool soft = rng_() % 2 == 0, last = rng_() % 2 == 0, hide = rng_() % 2 == 0;
+      GetSettings().deleted = hide;
+      ORDSETFOCUS(static_cast<int>(i + 1));
+      const bool found = DBSEEK(value, soft, last);
+      GetSettings().deleted = false;
+      const Model::SeekResult want = model.Seek(i, bytes, soft, last, hide);
+      const std::string what = "step " + std::to_string(step) + ": seek \"" + bytes + "\" in " +
+                               d.file + (soft ? " soft" : "") + (last ? " last" : "") +
+                               (hide ? " hiding deleted" : "");
+      ASSERT_EQ(found, want.found) << what;
+      ASSERT_EQ(FOUND(), want.found) << what;
+      ASSERT_EQ(EOF_(), want.recno == 0) << what;
+      if (want.recno != 0) {
+        ASSERT_EQ(RECNO(), want.recno) << what;
+      }
+    }
+  }
+
   std::mt19937 rng_;
   size_t word_width_ = 1;
   std::vector<OrderDef> defs_;
@@ -221,6 +294,14 @@ TEST_P(ModelTest, EveryOrderFollowsTheModel) {
                       true,   3,      [](const Rec& r) { return PadTo(r.code, 3); }};
   unique_pos.for_ok = [](const Rec& r) { return r.amount > 0; };
   defs_.push_back(unique_pos);
+  OrderDef dname = defs_[0], damt = defs_[1], dcode = defs_[3];
+  dname.file = "dname";
+  damt.file = "damt";
+  dcode.file = "dcode";
+  for (OrderDef* d : {&dname, &damt, &dcode}) {
+    d->descending = true;
+    defs_.push_back(*d);
+  }
 
   ASSERT_TRUE(test::CreateTable(
       "m.dbf",
@@ -241,7 +322,14 @@ TEST_P(ModelTest, EveryOrderFollowsTheModel) {
     ASSERT_EQ(DBORDERINFO(9).integer(), 1) << d.file;
   }
   ORDLISTCLEAR();
+  // Index creation never sets the descending flag: set it in the file, then rebuild.
+  for (const OrderDef& d : defs_) {
+    if (d.descending) {
+      ASSERT_NO_FATAL_FAILURE(testutil::SetDescendingFlag(dir_.File(d.file + ".ntx")));
+    }
+  }
   OpenOrders();
+  ASSERT_TRUE(CurrentArea()->OrderListRebuild());
   model.Build();
   ASSERT_NO_FATAL_FAILURE(Compare(model, "after the build"));
 
@@ -305,6 +393,9 @@ TEST_P(ModelTest, EveryOrderFollowsTheModel) {
       DBCLOSEAREA();
       ASSERT_TRUE(test::UseTable("m.dbf", "MT"));
       OpenOrders();
+    } else if (pick < 980) {
+      ASSERT_NO_FATAL_FAILURE(Seeks(model, step));
+      what = "seeks";
     } else {
       // Navigation in a random order follows its keys.
       const size_t i = rng_() % model.orders();

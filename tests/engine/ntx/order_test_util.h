@@ -33,6 +33,16 @@ inline void MakeNameTable(const std::string& file, int width,
   DBCOMMIT();
 }
 
+// Sets the descending flag in the header of a closed index file (index creation never
+// does; files of other programs may carry it). Rebuild the order after opening it.
+inline void SetDescendingFlag(const std::string& host_path) {
+  constexpr size_t kDescendingAt = 280;
+  std::string bytes = test::ReadFileBytes(host_path);
+  ASSERT_GT(bytes.size(), kDescendingAt) << host_path;
+  bytes[kDescendingAt] = 1;
+  test::WriteFileBytes(host_path, bytes);
+}
+
 // Record numbers visited from DBGOTOP to the end with DBSKIP.
 inline std::vector<uint32_t> WalkForward() {
   std::vector<uint32_t> out;

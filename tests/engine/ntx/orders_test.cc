@@ -423,6 +423,45 @@ TEST_F(OrdersTest, ScopesBoundNavigationAndSeeks) {
   EXPECT_EQ(WalkForward(), (V{5, 3, 2, 4, 1, 6}));
 }
 
+TEST(DescendingOrderTest, SeeksAndNavigationFollowTheFilesOrder) {
+  ScratchDir dir;
+  MakeNameTable("d.dbf", 10, {"D", "B", "C", "B", "A", "B"});
+  DBCREATEINDEX("desc", "NAME");
+  ORDLISTCLEAR();
+  ASSERT_NO_FATAL_FAILURE(testutil::SetDescendingFlag(dir.File("desc.ntx")));
+  ORDLISTADD("desc");
+  ASSERT_TRUE(CurrentArea()->OrderListRebuild());
+  EXPECT_TRUE(DBORDERINFO(12).logical());
+  EXPECT_EQ(WalkForward(), (V{1, 3, 2, 4, 6, 5}));
+  EXPECT_EQ(WalkBackward(), (V{5, 6, 4, 2, 3, 1}));
+
+  struct Case {
+    const char* value;
+    bool soft, last, found;
+    uint32_t recno;  // 7: past the end
+  };
+  const Case cases[] = {
+      {"B", false, true, true, 6},    {"A", false, true, true, 5},
+      {"D", false, true, true, 1},    {"C", false, true, true, 3},
+      {"B", false, false, true, 2},   {"A", false, false, true, 5},
+      {"BB", false, false, false, 7}, {"BB", true, false, false, 2},
+      {"BB", true, true, false, 2},   {"E", true, true, false, 1},
+      {"0", true, false, false, 7},   {"B         ", false, true, true, 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.value) + (c.soft ? " soft" : "") + (c.last ? " last" : ""));
+    EXPECT_EQ(DBSEEK(Value::String(c.value), c.soft, c.last), c.found);
+    EXPECT_EQ(RECNO(), c.recno);
+    EXPECT_EQ(EOF_(), c.recno == 7);
+  }
+
+  // The bottom scope ends navigation at its last key.
+  CurrentNtx()->SetScope(1, Value::String("B"));
+  EXPECT_EQ(WalkForward(), (V{1, 3, 2, 4, 6}));
+  EXPECT_EQ(WalkBackward(), (V{6, 4, 2, 3, 1}));
+  EXPECT_TRUE(RecordedErrors().empty());
+}
+
 TEST_F(OrdersTest, ZapEmptiesAndPackRebuilds) {
   DBCREATEINDEX("rev", "DESCEND(NAME)");
   ORDLISTCLEAR();
