@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include "archive/entry_failure.h"
 #include "archive/env_zip_source.h"
 #include "archive/zip_errors.h"
 
@@ -40,6 +41,7 @@ int ReadArchiveEntry(const std::string& archive, const std::string& entry,
   }
   zip_error_fini(&error);
 
+  EntryFailures failures(za, password);
   int code = kZipErrNotFound;
   const zip_int64_t count = zip_get_num_entries(za, 0);
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -52,7 +54,7 @@ int ReadArchiveEntry(const std::string& archive, const std::string& entry,
                            (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
                            st.encryption_method != ZIP_EM_NONE;
     if (const int unsupported = UnsupportedEntryMethod(st); unsupported != 0) {
-      code = ZipEntryErrorCode(unsupported, encrypted);
+      code = failures.Code(unsupported, encrypted);
       break;
     }
     if ((st.valid & ZIP_STAT_SIZE) != 0 && st.size > max_size) {
@@ -62,7 +64,7 @@ int ReadArchiveEntry(const std::string& archive, const std::string& entry,
     zip_file_t* f =
         zip_fopen_index_encrypted(za, index, 0, password.empty() ? nullptr : password.c_str());
     if (f == nullptr) {
-      code = ZipEntryErrorCode(zip_error_code_zip(zip_get_error(za)), encrypted);
+      code = failures.Code(zip_error_code_zip(zip_get_error(za)), encrypted);
       break;
     }
     code = kZipOk;
@@ -70,7 +72,7 @@ int ReadArchiveEntry(const std::string& archive, const std::string& entry,
     for (;;) {
       const zip_int64_t n = zip_fread(f, buf, sizeof buf);
       if (n < 0) {
-        code = ZipEntryErrorCode(zip_error_code_zip(zip_file_get_error(f)), encrypted);
+        code = failures.Code(zip_error_code_zip(zip_file_get_error(f)), encrypted);
         break;
       }
       if (n == 0) break;
