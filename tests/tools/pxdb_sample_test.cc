@@ -125,7 +125,9 @@ TEST_F(PxdbSampleTest, HoldsWhatTheRepairsLookFor) {
       {"customer", "CODE"},  {"cquotes", "CODE"},  {"stdass", "SHORTCUT"}, {"glastype", "CODE"},
       {"glascat", "CODE"},   {"alumtype", "CODE"}, {"alumcat", "CODE"},    {"staff", "CODE"},
       {"users", "USERNAME"}, {"salesid", "CODE"},  {"custcat", "CODE"}};
-  for (const auto& [table, field] : masters) {
+  for (const auto& master : masters) {
+    const char* const table = master.first;
+    const char* const field = master.second;
     const auto& tables = pxdb::SampleTables();
     const auto it = std::find_if(tables.begin(), tables.end(),
                                  [&](const pxdb::SampleTable& t) { return t.alias == table; });
