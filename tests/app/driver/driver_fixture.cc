@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 
 #include "archive/update_archive.h"
@@ -181,6 +182,12 @@ DriverTest::DriverTest()
       runner_scope_(std::make_unique<ScopedProcessRunner>(&runner_)) {
   std::filesystem::create_directories(Inst());
   std::filesystem::create_directories(Upd());
+  if (const char* temp = std::getenv("TEMP"); temp != nullptr) {
+    had_temp_ = true;
+    saved_temp_ = temp;
+  }
+  std::filesystem::create_directories(scratch_.path() + "/systemp");
+  setenv("TEMP", (scratch_.path() + "/systemp").c_str(), 1);
   GetDriveMap().Set('D', Upd());
   if (chdir(Inst().c_str()) != 0) ADD_FAILURE() << "cannot enter " << Inst();
 }
@@ -188,6 +195,11 @@ DriverTest::DriverTest()
 DriverTest::~DriverTest() {
   ResetWorkAreasForTesting();
   GetDriveMap().Remove('D');
+  if (had_temp_) {
+    setenv("TEMP", saved_temp_.c_str(), 1);
+  } else {
+    unsetenv("TEMP");
+  }
   if (chdir(scratch_.path().c_str()) != 0) {
     // The scratch folder goes with the fixture anyway.
   }

@@ -124,6 +124,11 @@ class DriverTest : public testing::Test {
   static int FindLine(const std::vector<std::string>& lines, const std::string& part);
 
   ScratchDir scratch_;
+  // The system temporary folder the update's scratch files go to, the fixture's own: a
+  // test that counts the update's file changes must not see a name already taken by
+  // another program running on the machine.
+  std::string saved_temp_;
+  bool had_temp_ = false;
   std::ostringstream out_;
   ConsoleBackend backend_;
   std::unique_ptr<ScopedUiBackend> ui_scope_;
