@@ -22,6 +22,9 @@ struct ZipWriteOptions {
   bool new_archive = false;
   // Encrypt every written entry with traditional PKWARE encryption ("" for none).
   std::string password;
+  // Deflate on up to this many threads (entries without a password only). The entries
+  // and their data are the same whatever the number; the archive's layout may differ.
+  int threads = 1;
 };
 
 // Writes the inputs (deflated) into the archive, each entry with its file's permission
