@@ -181,6 +181,9 @@ class EnvSource {
       if (env->FileExists(candidate) || env->DirExists(candidate)) continue;
       int code = 0;
       temp_ = env->CreateFile(candidate, FileShare::kExclusive, &code);
+      // Another archive being written in this folder took the name between the look and
+      // the creation: the next name.
+      if (temp_ == nullptr && code == kOsSharingViolation) continue;
       if (temp_ == nullptr) return Fail(ZIP_ER_TMPOPEN, ErrnoOf(code));
       temp_name_ = std::move(candidate);
       wpos_ = wsize_ = 0;
