@@ -36,8 +36,8 @@ int ErrnoOf(int os_code) {
 
 class EnvSource {
  public:
-  EnvSource(std::string name, int64_t mtime, bool writable)
-      : name_(std::move(name)), mtime_(mtime), writable_(writable) {
+  EnvSource(std::string name, int64_t mtime, bool writable, bool durable)
+      : name_(std::move(name)), mtime_(mtime), writable_(writable), durable_(durable) {
     zip_error_init(&error_);
   }
   ~EnvSource() {
@@ -194,7 +194,7 @@ class EnvSource {
 
   zip_int64_t CommitWrite() {
     if (temp_ == nullptr) return Fail(ZIP_ER_INTERNAL, 0);
-    if (!temp_->Sync()) {
+    if (durable_ && !temp_->Sync()) {
       const int code = temp_->os_error();
       DropTemp();
       return Fail(ZIP_ER_WRITE, ErrnoOf(code));
@@ -224,6 +224,7 @@ class EnvSource {
   std::string name_;
   int64_t mtime_;
   bool writable_;
+  bool durable_;
   zip_error_t error_;
   std::unique_ptr<File> file_;
   uint64_t pos_ = 0;
@@ -233,8 +234,9 @@ class EnvSource {
   uint64_t wsize_ = 0;
 };
 
-zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, zip_error_t* error) {
-  auto* state = new EnvSource(name, mtime, writable);
+zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, bool durable,
+                        zip_error_t* error) {
+  auto* state = new EnvSource(name, mtime, writable, durable);
   zip_source_t* src = zip_source_function_create(&EnvSource::Callback, state, error);
   if (src == nullptr) delete state;
   return src;
@@ -243,11 +245,11 @@ zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, z
 }  // namespace
 
 zip_source_t* NewEnvFileSource(const std::string& name, int64_t mtime, zip_error_t* error) {
-  return NewSource(name, mtime, false, error);
+  return NewSource(name, mtime, false, false, error);
 }
 
-zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error) {
-  return NewSource(name, 0, true, error);
+zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error, bool durable) {
+  return NewSource(name, 0, true, durable, error);
 }
 
 }  // namespace px

@@ -47,13 +47,13 @@ int64_t FileMTime(const std::string& path) {
 // read gets this one.
 constexpr int64_t kZipEpoch = 315532800;
 
-// zlib's usual level: libzip's own default (9) costs several times the time for a few
-// per cent of size on table files.
-constexpr zip_uint32_t kDeflateLevel = 6;
-
 // The Unix file type of a regular file, beside its permission bits in the upper half of
 // an entry's external attributes.
 constexpr zip_uint32_t kUnixRegularFile = 0100000;
+
+zip_uint32_t Level(const ZipWriteOptions& options) {
+  return static_cast<zip_uint32_t>(std::clamp(options.level, 1, 9));
+}
 
 // Puts one entry into the open archive from the source (which it takes over), replacing
 // an entry of the same name; level 0 keeps the source's data as it is (already
@@ -131,10 +131,10 @@ zip_source_t* InputSource(const ZipInput& in, std::string* error) {
 }
 
 // Opens (or, with create, starts) an archive through the Env. nullptr with *error set.
-zip_t* OpenArchive(const std::string& name, int flags, std::string* error) {
+zip_t* OpenArchive(const std::string& name, int flags, std::string* error, bool durable = true) {
   zip_error_t zerr;
   zip_error_init(&zerr);
-  zip_source_t* src = NewEnvArchiveSource(name, &zerr);
+  zip_source_t* src = NewEnvArchiveSource(name, &zerr, durable);
   zip_t* za = nullptr;
   if (src != nullptr) {
     za = zip_open_from_source(src, flags, &zerr);
@@ -151,8 +151,9 @@ zip_t* OpenArchive(const std::string& name, int flags, std::string* error) {
 // which is copied as it is. The parts are removed at the end, whatever happened.
 class ParallelDeflate {
  public:
-  ParallelDeflate(const std::string& archive, const std::vector<ZipInput>& inputs, int threads)
-      : archive_(archive), inputs_(inputs), parts_(static_cast<size_t>(threads)) {
+  ParallelDeflate(const std::string& archive, const std::vector<ZipInput>& inputs, int threads,
+                  zip_uint32_t level)
+      : archive_(archive), inputs_(inputs), level_(level), parts_(static_cast<size_t>(threads)) {
     for (size_t i = 0; i < parts_.size(); ++i) {
       parts_[i].name = archive + "." + std::to_string(i) + ".part";
     }
@@ -224,12 +225,12 @@ class ParallelDeflate {
     for (size_t next; (next = next_.fetch_add(1)) < order_.size();) {
       const size_t i = order_[next];
       if (za == nullptr) {
-        za = OpenArchive(part.name, ZIP_CREATE | ZIP_TRUNCATE, &part.error);
+        // A part is scratch, read back at once and removed: not worth a commit to disk.
+        za = OpenArchive(part.name, ZIP_CREATE | ZIP_TRUNCATE, &part.error, false);
         if (za == nullptr) return;
       }
       zip_source_t* file = InputSource(inputs_[i], &part.error);
-      if (file == nullptr ||
-          !PutEntry(za, inputs_[i], file, kDeflateLevel, "", &written, &part.error)) {
+      if (file == nullptr || !PutEntry(za, inputs_[i], file, level_, "", &written, &part.error)) {
         zip_discard(za);
         return;
       }
@@ -243,6 +244,7 @@ class ParallelDeflate {
 
   const std::string& archive_;
   const std::vector<ZipInput>& inputs_;
+  const zip_uint32_t level_;
   std::vector<Part> parts_;
   std::vector<size_t> order_;
   std::vector<Where> where_;
@@ -259,7 +261,7 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
                           : 1;
   std::unique_ptr<ParallelDeflate> parallel;
   if (threads > 1) {
-    parallel = std::make_unique<ParallelDeflate>(archive, inputs, threads);
+    parallel = std::make_unique<ParallelDeflate>(archive, inputs, threads, Level(options));
     if (!parallel->Deflate(error)) return false;
   }
   zip_t* za = OpenArchive(archive, ZIP_CREATE | (options.new_archive ? ZIP_TRUNCATE : 0), error);
@@ -268,7 +270,7 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
   for (size_t i = 0; i < inputs.size(); ++i) {
     zip_source_t* data =
         parallel != nullptr ? parallel->Source(za, i, error) : InputSource(inputs[i], error);
-    if (data == nullptr || !PutEntry(za, inputs[i], data, parallel != nullptr ? 0 : kDeflateLevel,
+    if (data == nullptr || !PutEntry(za, inputs[i], data, parallel != nullptr ? 0 : Level(options),
                                      options.password, &written, error)) {
       zip_discard(za);
       return false;

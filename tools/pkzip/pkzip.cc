@@ -102,6 +102,9 @@ int Add(const std::string& archive, const std::vector<std::string>& patterns) {
   std::string error;
   ZipWriteOptions options;
   options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // The backup is made before every update and rarely read: the fastest level packs
+  // table files to about a third of the time of level 6 for about a quarter more bytes.
+  options.level = 1;
   if (!WriteZip(archive, inputs, options, &error)) {
     std::fprintf(stderr, "pkzip: cannot write %s: %s\n", archive.c_str(), error.c_str());
     return kExitArchive;
