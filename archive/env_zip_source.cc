@@ -173,6 +173,16 @@ class EnvSource {
 
   zip_int64_t BeginWrite() {
     if (temp_ != nullptr) DropTemp();
+    if (!durable_) {
+      // A scratch archive is written in place: a temporary name would be one more name
+      // that writers in this folder could race for.
+      file_.reset();
+      int code = 0;
+      temp_ = GetEnv()->CreateFile(name_, FileShare::kExclusive, &code);
+      if (temp_ == nullptr) return Fail(ZIP_ER_TMPOPEN, ErrnoOf(code));
+      wpos_ = wsize_ = 0;
+      return 0;
+    }
     std::string folder, file;
     SplitPath(name_, &folder, &file);
     Env* env = GetEnv();
@@ -194,7 +204,11 @@ class EnvSource {
 
   zip_int64_t CommitWrite() {
     if (temp_ == nullptr) return Fail(ZIP_ER_INTERNAL, 0);
-    if (durable_ && !temp_->Sync()) {
+    if (!durable_) {
+      temp_.reset();
+      return 0;
+    }
+    if (!temp_->Sync()) {
       const int code = temp_->os_error();
       DropTemp();
       return Fail(ZIP_ER_WRITE, ErrnoOf(code));

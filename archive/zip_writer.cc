@@ -156,6 +156,7 @@ class ParallelDeflate {
       : archive_(archive), inputs_(inputs), level_(level), parts_(static_cast<size_t>(threads)) {
     for (size_t i = 0; i < parts_.size(); ++i) {
       parts_[i].name = archive + "." + std::to_string(i) + ".part";
+      GetEnv()->DeleteFile(parts_[i].name);  // left by a run that was killed
     }
     where_.resize(inputs.size());
     // Largest first, so that no thread is left with a big file at the end.
