@@ -160,4 +160,17 @@ for scale in $SCALES; do
   # The copies of the installation are large; the generated one is kept for the next run.
   rm -rf "$dir/new" "$dir/old"
 done
+# Growth against scale 300 (about ten times the records at 3000): a phase that grows
+# more than twelve times grows faster than the records.
+for big in $SCALES; do
+  [ "$big" -gt 300 ] 2>/dev/null || continue
+  for label in new old; do
+    a="$WORK/scale300/$label.phases" b="$WORK/scale$big/$label.phases"
+    [ -f "$a" ] && [ -f "$b" ] || continue
+    printf 'scale %s / 300 (%s):' "$big" "$label"
+    awk 'NR == FNR { t[$1] = $2; next }
+         t[$1] > 0.05 { printf " %s %.1fx", $1, $2 / t[$1] }' "$a" "$b"
+    echo
+  done
+done
 exit $status
