@@ -153,7 +153,7 @@ class ParallelDeflate {
  public:
   ParallelDeflate(const std::string& archive, const std::vector<ZipInput>& inputs, int threads,
                   zip_uint32_t level)
-      : archive_(archive), inputs_(inputs), level_(level), parts_(static_cast<size_t>(threads)) {
+      : inputs_(inputs), level_(level), parts_(static_cast<size_t>(threads)) {
     for (size_t i = 0; i < parts_.size(); ++i) {
       parts_[i].name = archive + "." + std::to_string(i) + ".part";
       GetEnv()->DeleteFile(parts_[i].name);  // left by a run that was killed
@@ -243,7 +243,6 @@ class ParallelDeflate {
     }
   }
 
-  const std::string& archive_;
   const std::vector<ZipInput>& inputs_;
   const zip_uint32_t level_;
   std::vector<Part> parts_;
