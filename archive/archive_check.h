@@ -16,7 +16,8 @@ struct ArchiveCheck {
 // Reads every entry of the archive to its end (which checks its CRC), decrypting with
 // the password when one is given. report is called once per entry with its name and
 // "" or the reason it failed; an archive that cannot be opened at all gives one call
-// with an empty name.
+// with an empty name. Without a password the entries are read on every core; report is
+// still called in entry order, once all are read.
 ArchiveCheck CheckArchive(
     const std::string& archive, const std::string& password,
     const std::function<void(const std::string& entry, const std::string& problem)>& report);

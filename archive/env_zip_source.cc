@@ -36,8 +36,8 @@ int ErrnoOf(int os_code) {
 
 class EnvSource {
  public:
-  EnvSource(std::string name, int64_t mtime, bool writable)
-      : name_(std::move(name)), mtime_(mtime), writable_(writable) {
+  EnvSource(std::string name, int64_t mtime, bool writable, bool durable)
+      : name_(std::move(name)), mtime_(mtime), writable_(writable), durable_(durable) {
     zip_error_init(&error_);
   }
   ~EnvSource() {
@@ -173,6 +173,16 @@ class EnvSource {
 
   zip_int64_t BeginWrite() {
     if (temp_ != nullptr) DropTemp();
+    if (!durable_) {
+      // A scratch archive is written in place: a temporary name would be one more name
+      // that writers in this folder could race for.
+      file_.reset();
+      int code = 0;
+      temp_ = GetEnv()->CreateFile(name_, FileShare::kExclusive, &code);
+      if (temp_ == nullptr) return Fail(ZIP_ER_TMPOPEN, ErrnoOf(code));
+      wpos_ = wsize_ = 0;
+      return 0;
+    }
     std::string folder, file;
     SplitPath(name_, &folder, &file);
     Env* env = GetEnv();
@@ -181,6 +191,9 @@ class EnvSource {
       if (env->FileExists(candidate) || env->DirExists(candidate)) continue;
       int code = 0;
       temp_ = env->CreateFile(candidate, FileShare::kExclusive, &code);
+      // Another archive being written in this folder took the name between the look and
+      // the creation: the next name.
+      if (temp_ == nullptr && code == kOsSharingViolation) continue;
       if (temp_ == nullptr) return Fail(ZIP_ER_TMPOPEN, ErrnoOf(code));
       temp_name_ = std::move(candidate);
       wpos_ = wsize_ = 0;
@@ -191,6 +204,10 @@ class EnvSource {
 
   zip_int64_t CommitWrite() {
     if (temp_ == nullptr) return Fail(ZIP_ER_INTERNAL, 0);
+    if (!durable_) {
+      temp_.reset();
+      return 0;
+    }
     if (!temp_->Sync()) {
       const int code = temp_->os_error();
       DropTemp();
@@ -221,6 +238,7 @@ class EnvSource {
   std::string name_;
   int64_t mtime_;
   bool writable_;
+  bool durable_;
   zip_error_t error_;
   std::unique_ptr<File> file_;
   uint64_t pos_ = 0;
@@ -230,8 +248,9 @@ class EnvSource {
   uint64_t wsize_ = 0;
 };
 
-zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, zip_error_t* error) {
-  auto* state = new EnvSource(name, mtime, writable);
+zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, bool durable,
+                        zip_error_t* error) {
+  auto* state = new EnvSource(name, mtime, writable, durable);
   zip_source_t* src = zip_source_function_create(&EnvSource::Callback, state, error);
   if (src == nullptr) delete state;
   return src;
@@ -240,11 +259,11 @@ zip_source_t* NewSource(const std::string& name, int64_t mtime, bool writable, z
 }  // namespace
 
 zip_source_t* NewEnvFileSource(const std::string& name, int64_t mtime, zip_error_t* error) {
-  return NewSource(name, mtime, false, error);
+  return NewSource(name, mtime, false, false, error);
 }
 
-zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error) {
-  return NewSource(name, 0, true, error);
+zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error, bool durable) {
+  return NewSource(name, 0, true, durable, error);
 }
 
 }  // namespace px

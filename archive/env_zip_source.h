@@ -20,8 +20,10 @@ zip_source_t* NewEnvFileSource(const std::string& name, int64_t mtime, zip_error
 // writable when the archive is changed. A missing file is reported as missing, so that
 // ZIP_CREATE makes a new archive. Changes are written to a temporary file in the
 // archive's folder and renamed over the archive only when libzip commits them: a
-// failed or abandoned write leaves the archive as it was.
-zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error);
+// failed or abandoned write leaves the archive as it was, and the new one is committed to
+// the disk before it replaces the old. A scratch archive (durable false: one that no one
+// keeps) is written in place instead, without a commit.
+zip_source_t* NewEnvArchiveSource(const std::string& name, zip_error_t* error, bool durable = true);
 
 }  // namespace px
 

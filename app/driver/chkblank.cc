@@ -6,6 +6,7 @@
 #include "app/driver/repairs.h"
 #include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
+#include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
 
@@ -42,6 +43,9 @@ void RemoveBlankAlternatives() {
   bool complete = true;
   for (int pos : fields) complete = complete && pos > 0;
   if (complete) {
+    // Which alternatives go does not depend on the order of the walk: the table's own
+    // order reads it front to back instead of hopping through the index.
+    ORDSETFOCUS(0);
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
       bool blank = true;
       for (int pos : fields) blank = blank && expr::IsEmpty(FIELDGET(pos));

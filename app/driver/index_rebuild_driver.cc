@@ -4,6 +4,7 @@
 #include "app/driver/driver_vars.h"
 #include "app/driver/layout.h"
 #include "app/driver/open_by_alias.h"
+#include "app/driver/phase_times.h"
 #include "app/driver/repairs.h"
 #include "app/driver/snapshot.h"
 #include "app/driver/update_run.h"
@@ -67,6 +68,7 @@ void RebuildIndexesAndRepair(UpdateRun& run) {
   // Without a catalogue (the installation had none and the update shipped none) there
   // is nothing to rebuild from.
   if (CatalogueHere()) {
+    PhaseTimer t("rebuild");
     INIT_IDX(false, false, run.index_window.get(), &run.progress.text, run.progress.field.get());
   } else {
     MSGALERT("Unable to Rebuild Index Files: there is no table catalogue INDEXDEF.DBF.");
@@ -76,8 +78,15 @@ void RebuildIndexesAndRepair(UpdateRun& run) {
   // The picture is taken once the window has been on the screen for the whole rebuild:
   // a window shown a moment ago may not have been drawn yet.
   SnapshotDialog(*run.index_window, "index_rebuild_window");
-  CHKBLANK();
-  CLEANUP(run.index_window.get(), &run.progress.text, run.progress.field.get());
+  {
+    PhaseTimer t("chkblank");
+    CHKBLANK();
+  }
+  {
+    PhaseTimer t("cleanup");
+    CLEANUP(run.index_window.get(), &run.progress.text, run.progress.field.get());
+  }
+  PhaseTimer t("setup");
   SETUP();
 }
 

@@ -1,5 +1,7 @@
 #include "app/driver/update1.h"
 
+#include <optional>
+
 #include "app/driver/backzip.h"
 #include "app/driver/catalogue_reset.h"
 #include "app/driver/driver_vars.h"
@@ -7,6 +9,7 @@
 #include "app/driver/layout.h"
 #include "app/driver/migration.h"
 #include "app/driver/msgdebug.h"
+#include "app/driver/phase_times.h"
 #include "app/driver/recovery.h"
 #include "app/driver/update_checks.h"
 #include "app/driver/update_run.h"
@@ -76,7 +79,10 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
   RecoveryPoint([&] {
     step.set_line(3);
     stop_unless_passed(CheckInstallation(p));
-    stop_unless_passed(CheckBackup(BACKZIP()));
+    {
+      PhaseTimer t("backup");
+      stop_unless_passed(CheckBackup(BACKZIP()));
+    }
 
     step.set_line(4);
     EnterFolder(p.from_drive, p.from_path);
@@ -88,6 +94,7 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     stop_unless_passed(CheckNothingHeld(p, archive_base));
 
     step.set_line(6);
+    std::optional<PhaseTimer> staging(std::in_place, "staging");
     OpenProgressDialog(run);
 
     step.set_line(7);
@@ -108,9 +115,16 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
     SaveOldCatalogue(run);
 
     step.set_line(12);
-    run.progress.Show("Opening Setup Files.");
-    MigrateTables(p, run.progress);
-    if (run.rebuild) ResetCataloguePaths(p, run.progress);
+    staging.reset();
+    {
+      PhaseTimer t("migration");
+      run.progress.Show("Opening Setup Files.");
+      MigrateTables(p, run.progress);
+    }
+    if (run.rebuild) {
+      PhaseTimer t("reset");
+      ResetCataloguePaths(p, run.progress);
+    }
   });
 
   if (stopped) return;
@@ -122,6 +136,7 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
   RebuildIndexesAndRepair(run);
 
   // A BREAK from here on ends UPDATE1 (UPDATE catches it).
+  PhaseTimer install("install");
   step.set_line(16);
   InstallProgramFiles(run);
   step.set_line(17);

@@ -34,19 +34,31 @@ std::vector<std::pair<std::string, std::string>> Check(const std::string& archiv
   return seen;
 }
 
-TEST(ZipWriterTest, AddsToAnArchiveReplacingEntriesOfTheSameName) {
+// Every test of the backup's writing runs with one thread and with several: the entries
+// and their data must not depend on it.
+class ZipWriterThreadsTest : public testing::TestWithParam<int> {
+ protected:
+  ZipWriteOptions Options() const {
+    ZipWriteOptions options;
+    options.threads = GetParam();
+    return options;
+  }
+};
+
+TEST_P(ZipWriterThreadsTest, AddsToAnArchiveReplacingEntriesOfTheSameName) {
   ScratchDir dir;
   WriteFileBytes(dir.File("Customer.DBF"), std::string(50000, 'c'));
   WriteFileBytes(dir.File("quotes.dbt"), "memo");
   std::filesystem::create_directories(dir.File("backup"));
   std::string error;
   ASSERT_TRUE(WriteZip("backup\\PXB1.zip",
-                       {{"Customer.DBF", "Customer.DBF", 0}, {"quotes.dbt", "quotes.dbt", 0}}, {},
-                       &error))
+                       {{"Customer.DBF", "Customer.DBF", 0}, {"quotes.dbt", "quotes.dbt", 0}},
+                       Options(), &error))
       << error;
   // Same name in another letter case: replaced, under the new name.
   WriteFileBytes(dir.File("customer.dbf"), "new contents");
-  ASSERT_TRUE(WriteZip("backup\\pxb1.zip", {{"customer.dbf", "customer.dbf", 0}}, {}, &error))
+  ASSERT_TRUE(
+      WriteZip("backup\\pxb1.zip", {{"customer.dbf", "customer.dbf", 0}}, Options(), &error))
       << error;
   EXPECT_EQ(FolderNames(dir.File("backup")), V{"PXB1.zip"});  // no temporary file left
 
@@ -65,19 +77,20 @@ TEST(ZipWriterTest, AddsToAnArchiveReplacingEntriesOfTheSameName) {
   WriteFileBytes(dir.File("CUSTOMER.DBF"), "third");
   ASSERT_TRUE(WriteZip("backup\\PXB1.zip",
                        {{"CUSTOMER.DBF", "CUSTOMER.DBF", 0}, {"customer.dbf", "customer.dbf", 0}},
-                       {}, &error))
+                       Options(), &error))
       << error;
   Check("backup\\PXB1.zip", "", &result);
   EXPECT_EQ(result.entries, 3);
 }
 
-TEST(ZipWriterTest, FailureLeavesTheArchiveAsItWas) {
+TEST_P(ZipWriterThreadsTest, FailureLeavesTheArchiveAsItWas) {
   ScratchDir dir;
   WriteFileBytes(dir.File("a.dbf"), "a");
   std::string error;
-  ASSERT_TRUE(WriteZip("x.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+  ASSERT_TRUE(WriteZip("x.zip", {{"a.dbf", "a.dbf", 0}}, Options(), &error));
   const std::string before = ReadFileBytes(dir.File("x.zip"));
-  EXPECT_FALSE(WriteZip("x.zip", {{"a.dbf", "b.dbf", 0}, {"gone.dbf", "gone.dbf", 0}}, {}, &error));
+  EXPECT_FALSE(
+      WriteZip("x.zip", {{"a.dbf", "b.dbf", 0}, {"gone.dbf", "gone.dbf", 0}}, Options(), &error));
   EXPECT_EQ(error, "gone.dbf: no such file");
   EXPECT_EQ(ReadFileBytes(dir.File("x.zip")), before);
   EXPECT_EQ(FolderNames(dir.path()), (V{"a.dbf", "x.zip"}));
@@ -88,17 +101,51 @@ TEST(ZipWriterTest, FailureLeavesTheArchiveAsItWas) {
   {
     test::FullDiskEnv full(100);
     ScopedEnv scope(&full);
-    EXPECT_FALSE(WriteZip("x.zip", {{"big.dbf", "big.dbf", 0}}, {}, &error));
+    EXPECT_FALSE(WriteZip("x.zip", {{"big.dbf", "big.dbf", 0}}, Options(), &error));
   }
   EXPECT_EQ(ReadFileBytes(dir.File("x.zip")), before);
   EXPECT_EQ(FolderNames(dir.path()), (V{"a.dbf", "big.dbf", "x.zip"}));
 
   // A file that is not an archive is never overwritten when adding.
   WriteFileBytes(dir.File("notes.zip"), "just text, not an archive");
-  EXPECT_FALSE(WriteZip("notes.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+  EXPECT_FALSE(WriteZip("notes.zip", {{"a.dbf", "a.dbf", 0}}, Options(), &error));
   EXPECT_EQ(ReadFileBytes(dir.File("notes.zip")), "just text, not an archive");
-  EXPECT_FALSE(WriteZip("nofolder\\y.zip", {{"a.dbf", "a.dbf", 0}}, {}, &error));
+  EXPECT_FALSE(WriteZip("nofolder\\y.zip", {{"a.dbf", "a.dbf", 0}}, Options(), &error));
 }
+
+TEST_P(ZipWriterThreadsTest, EntriesKeepTheirOrderAndData) {
+  ScratchDir dir;
+  std::vector<ZipInput> inputs;
+  std::string expected;
+  for (int i = 0; i < 7; ++i) {
+    const std::string name = "t" + std::to_string(i) + ".dbf";
+    std::string data;
+    for (int k = 0; k < (i * 37 % 7 + 1) * 20000; ++k) data += static_cast<char>('a' + k * i % 26);
+    WriteFileBytes(dir.File(name), data);
+    inputs.push_back({name, name, 0});
+    expected += name + "=" + std::to_string(data.size()) + ";";
+  }
+  WriteFileBytes(dir.File("empty.dbt"), "");
+  inputs.push_back({"empty.dbt", "empty.dbt", 0});
+  expected += "empty.dbt=0;";
+  std::string error;
+  ASSERT_TRUE(WriteZip("b.zip", inputs, Options(), &error)) << error;
+  EXPECT_EQ(FolderNames(dir.path()).size(), inputs.size() + 1);  // no part left behind
+  ArchiveCheck result;
+  std::string seen;
+  for (const auto& [entry, problem] : Check("b.zip", "", &result)) {
+    EXPECT_EQ(problem, "") << entry;
+    if (!entry.empty())
+      seen += entry + "=" + std::to_string(ReadFileBytes(dir.File(entry)).size()) + ";";
+  }
+  EXPECT_EQ(seen, expected);
+  if (test::HaveProgram("unzip")) {
+    EXPECT_EQ(test::ShellOutput("unzip -p b.zip t5.dbf"), ReadFileBytes(dir.File("t5.dbf")));
+    EXPECT_EQ(test::Shell("unzip -tq b.zip >/dev/null"), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, ZipWriterThreadsTest, testing::Values(1, 3));
 
 TEST(ZipWriterTest, UpdateArchiveRules) {
   ScratchDir dir;

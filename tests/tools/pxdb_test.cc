@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "engine/workarea/commands.h"
@@ -13,6 +14,7 @@
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 #include "tests/tools/pxdb_test_util.h"
+#include "tools/pxdb/table_access.h"
 
 namespace px {
 namespace {
@@ -117,6 +119,29 @@ TEST(PxdbTest, AnyTableRoundTripsThroughDumpAndAppend) {
   ASSERT_EQ(append.code, 0) << append.err;
   EXPECT_EQ(ReadFileBytes(dir.File("dst.dbf")), ReadFileBytes(dir.File("src.dbf")));
   EXPECT_EQ(Pxdb({"dump", "dst.dbf"}).out, dump.out);
+}
+
+TEST(PxdbTest, DumpEscapesEveryByteAsTheJsonLibraryDoes) {
+  ScratchDir dir;
+  ASSERT_TRUE(test::CreateTable(
+      "t.dbf",
+      {test::Field("LOW", 'C', 128), test::Field("HIGH", 'C', 128), test::Field("Q", 'N', 6)}));
+  std::string low, high;
+  for (int b = 0; b < 128; ++b) low += static_cast<char>(b);
+  for (int b = 128; b < 256; ++b) high += static_cast<char>(b);
+  ASSERT_TRUE(test::UseTable("t.dbf"));
+  ASSERT_TRUE(DBAPPEND());
+  FIELDPUT(1, Value::String(low));
+  FIELDPUT(2, Value::String(high));
+  FIELDPUT(3, Value::Integer(-42));
+  DBDELETE();
+  DBCLOSEALL();
+  nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+  fields["LOW"] = pxdb::Latin1ToUtf8(low);
+  fields["HIGH"] = pxdb::Latin1ToUtf8(high);
+  fields["Q"] = "-42";
+  EXPECT_EQ(Pxdb({"dump", "t.dbf"}).out,
+            "{\"recno\":1,\"deleted\":true,\"fields\":" + fields.dump() + "}\n");
 }
 
 TEST(PxdbTest, LogicalsThatWereNeverSetComeBackAsFalse) {

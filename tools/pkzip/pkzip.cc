@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive_check.h"
@@ -99,7 +100,12 @@ int Add(const std::string& archive, const std::vector<std::string>& patterns) {
   std::printf("Creating/updating %s\n", archive.c_str());
   for (const ZipInput& in : inputs) std::printf("  adding: %s\n", in.entry.c_str());
   std::string error;
-  if (!WriteZip(archive, inputs, ZipWriteOptions(), &error)) {
+  ZipWriteOptions options;
+  options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // The backup is made before every update and rarely read: the fastest level packs
+  // table files to about a third of the time of level 6 for about a quarter more bytes.
+  options.level = 1;
+  if (!WriteZip(archive, inputs, options, &error)) {
     std::fprintf(stderr, "pkzip: cannot write %s: %s\n", archive.c_str(), error.c_str());
     return kExitArchive;
   }

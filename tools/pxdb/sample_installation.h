@@ -28,7 +28,8 @@
 
 namespace px::pxdb {
 
-constexpr int kMaxSampleScale = 1000;
+// Scale 300 writes about a million records, 3000 about ten million.
+constexpr int kMaxSampleScale = 3000;
 
 struct SampleIndex {
   std::string name;       // index file name without extension
