@@ -1,6 +1,7 @@
 #include "app/driver/main.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/data/catalogue_fields.h"
@@ -9,6 +10,8 @@
 #include "app/driver/rename_journal.h"
 #include "app/driver/serial_journal.h"
 #include "app/driver/update.h"
+#include "app/driver/update_log.h"
+#include "app/driver/update_log_recorder.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
@@ -71,6 +74,14 @@ void MAIN() {
   GetMemVars().Set("LDEBUG", Value::Logical(DebugRequested()));
   GetMemVars().Set("_NETWORK", Value::String(""));
 
+  // Each run of the installer adds a section to update.log, but only in an installation:
+  // a folder started in by mistake gets nothing written.
+  UpdateLog no_log;
+  std::unique_ptr<UpdateLog> run_log =
+      CatalogueHere() ? std::make_unique<UpdateLog>(start_folder) : nullptr;
+  UpdateLog& log = run_log != nullptr ? *run_log : no_log;
+  UpdateLogRecorder recorder(log);
+
   // A table and its memo file that an interrupted update was putting in place are
   // finished before anything opens them, and serial numbers it drew for quote lines
   // that never reached cqass are given back.
@@ -97,8 +108,9 @@ void MAIN() {
   // temp folder; the main application is started from the installation folder, where
   // the installer was started, so that it is found and finds its data.
   TWindowActivateArgs activate;
-  activate.on_init = [start_folder](TWindow& w) {
-    UPDATE();
+  activate.on_init = [start_folder, &log](TWindow& w) {
+    UPDATE(&log);
+    log.End();
     GetEnv()->ChangeDir(start_folder);
     WINEXEC("PX", kShowNormal);
     w.End();

@@ -1,0 +1,254 @@
+// update.log: the section each run of the installer appends, compared line by line with
+// what the run did; a run killed midway, a cancelled one, and a log that cannot be
+// written. Also the installer's and the tools' --help and --version.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/driver/main.h"
+#include "runtime/dos_path.h"
+#include "tests/app/driver/driver_fixture.h"
+#include "tests/child_process.h"
+#include "tests/engine/workarea/forked_process.h"
+
+namespace px {
+namespace {
+
+using test::FieldSpec;
+using test::Row;
+
+// The lines of update.log, without their CR LF.
+std::vector<std::string> LogLines(const std::string& path) {
+  const std::string text = test::ReadFileBytes(path);
+  std::vector<std::string> lines;
+  size_t from = 0;
+  for (size_t eol; (eol = text.find("\r\n", from)) != std::string::npos; from = eol + 2) {
+    lines.push_back(text.substr(from, eol - from));
+  }
+  EXPECT_EQ(from, text.size()) << "a line without CR LF";
+  return lines;
+}
+
+// The lines of the last section (from its "==== Update started" line).
+std::vector<std::string> LastSection(const std::vector<std::string>& lines) {
+  size_t start = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].starts_with("==== Update started ")) start = i;
+  }
+  return {lines.begin() + static_cast<std::ptrdiff_t>(start), lines.end()};
+}
+
+// Compares a section with the expected lines; an expected line ending in "*" matches
+// any line with that beginning (times, sizes, CRCs).
+void ExpectSection(const std::vector<std::string>& got, const std::vector<std::string>& want) {
+  for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
+    const std::string g = i < got.size() ? got[i] : "(none)";
+    const std::string w = i < want.size() ? want[i] : "(none)";
+    if (!w.empty() && w.back() == '*') {
+      EXPECT_TRUE(g.starts_with(w.substr(0, w.size() - 1))) << "line " << i + 1 << ": " << g;
+    } else {
+      EXPECT_EQ(g, w) << "line " << i + 1;
+    }
+  }
+}
+
+class UpdateLogTest : public test::DriverTest {
+ protected:
+  // An installation with customer (whose update narrows NAME and AMOUNT and drops FAX)
+  // and glastype (replaced with the records the update brings); the update also adds
+  // promo.
+  void MakeScenario() {
+    MakeInstallation();
+    AddTable("customer",
+             {{"CODE", 'C', 6}, {"NAME", 'C', 20}, {"FAX", 'C', 10}, {"AMOUNT", 'N', 5}},
+             {{{"CODE", Value::String("A1")}, {"NAME", Value::String("Short")}},
+              {{"CODE", Value::String("A2")},
+               {"NAME", Value::String("A rather long name")},
+               {"AMOUNT", Value::Integer(12345)}},
+              {{"CODE", Value::String("A3")}, {"NAME", Value::String("Another long one")}},
+              {{"CODE", Value::String("A4")}, {"AMOUNT", Value::Integer(999)}}},
+             {{"custcode", "CODE"}});
+    AddTable("glastype", {{"CODE", 'C', 6}},
+             {{{"CODE", Value::String("4CL")}},
+              {{"CODE", Value::String("5CL")}},
+              {{"CODE", Value::String("6CL")}}},
+             {{"glascode", "CODE"}});
+    IndexCatalogue();
+    MakeUpdate(
+        {{.name = "customer",
+          .fields = {{"CODE", 'C', 6}, {"NAME", 'C', 10}, {"AMOUNT", 'N', 3}, {"EMAIL", 'C', 30}}},
+         {.name = "glastype",
+          .bring_recs = true,
+          .fields = {{"CODE", 'C', 6}},
+          .rows = {{{"CODE", Value::String("4CL")}}, {{"CODE", Value::String("8LAM")}}}},
+         {.name = "promo",
+          .fields = {{"CODE", 'C', 6}},
+          .rows = {{{"CODE", Value::String("SPRING")}}}}});
+  }
+
+  std::vector<std::string> RunInstaller(const DialogAnswer& answer) {
+    backend_.Script(answer);
+    MAIN();
+    if (chdir(Inst().c_str()) != 0) ADD_FAILURE();
+    return TakeLines();
+  }
+
+  // The alerts the console showed, as the log writes them.
+  static std::vector<std::string> AlertsShown(const std::vector<std::string>& console) {
+    std::vector<std::string> alerts;
+    for (const std::string& line : console) {
+      if (line.starts_with("[Alert] ")) alerts.push_back("Alert: " + line.substr(8));
+    }
+    return alerts;
+  }
+
+  std::string LogPath() const { return Inst("update.log"); }
+};
+
+TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
+  MakeScenario();
+  const std::vector<std::string> console = RunInstaller(test::Answer({"D:\\"}, "OK"));
+  const std::vector<std::string> lines = LogLines(LogPath());
+
+  // The alerts of the log are the alerts shown, in order.
+  std::vector<std::string> logged_alerts;
+  std::vector<std::string> facts;
+  for (const std::string& line : lines) {
+    if (line.starts_with("Alert: ")) {
+      logged_alerts.push_back(line);
+    } else if (!line.starts_with("Repair ") && !line.starts_with("Error: ")) {
+      facts.push_back(line);
+    }
+  }
+  EXPECT_EQ(logged_alerts, AlertsShown(console));
+
+  const std::string pkzip_code = test::PkzipBinary().empty() ? "*" : "0)";
+  ExpectSection(
+      facts, {"==== Update started *", "Installation: " + HostToDos(Inst()),
+              "Source: D:\\ (" + Upd() + ")",
+              "Backup: backup\\PXB1.zip (zip program exit code " + pkzip_code,
+              "Archive: D:\\PXUPD.zip, " +
+                  std::to_string(std::filesystem::file_size(Upd("PXUPD.zip"))) + " bytes, CRC *",
+              "Table customer: rebuilt with the new structure, 4 records before, 4 records after",
+              "  fields added: EMAIL C 30", "  fields dropped: FAX",
+              "  fields narrowed: NAME C 20 -> C 10, AMOUNT N 5 -> N 3",
+              "  values not stored in NAME: 2 cut, records 2, 3",
+              "  values not stored in AMOUNT: 1 written as asterisks (too wide), records 2",
+              "Table glastype: copied from the update (it brings its records), 3 records before, 2 "
+              "records after",
+              "Table promo: copied from the update (not installed before), 1 record after",
+              "Indexes: 2 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
+  // The asterisks are the one error the run reported.
+  std::vector<std::string> errors;
+  for (const std::string& line : lines) {
+    if (line.starts_with("Error: ")) errors.push_back(line);
+  }
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("AMOUNT"), std::string::npos) << errors[0];
+
+  // The next run appends its own section after this one.
+  MakeUpdate({});
+  RunInstaller(test::Answer({"D:\\"}, "OK"));
+  const std::vector<std::string> both = LogLines(LogPath());
+  EXPECT_EQ(std::vector<std::string>(both.begin(), both.begin() + lines.size()), lines);
+  EXPECT_EQ(LastSection(both).back().substr(0, 17), "==== Update ended");
+  EXPECT_EQ(LastSection(both)[LastSection(both).size() - 2], "Outcome: completed");
+}
+
+TEST_F(UpdateLogTest, CancelledAndKilledRunsAreLogged) {
+  MakeScenario();
+  RunInstaller(test::Press("Cancel"));
+  ExpectSection(LogLines(LogPath()), {"==== Update started *", "Installation: " + HostToDos(Inst()),
+                                      "Alert: Installation Abandoned!",
+                                      "Outcome: abandoned by the user", "==== Update ended *"});
+
+  // A run killed while it puts the first migrated table in place.
+  test::ForkedProcess child([&](test::Channel&) {
+    class KillAtRename : public EnvWrapper {
+     public:
+      using EnvWrapper::EnvWrapper;
+      int ReplaceFile(std::string_view from, std::string_view to) override {
+        if (from.find("zztemp") != std::string_view::npos) raise(SIGKILL);
+        return EnvWrapper::ReplaceFile(from, to);
+      }
+      int RenameFile(std::string_view from, std::string_view to) override {
+        if (from.find("zztemp") != std::string_view::npos) raise(SIGKILL);
+        return EnvWrapper::RenameFile(from, to);
+      }
+    } env(GetEnv());
+    ScopedEnv scope(&env);
+    RunInstaller(test::Answer({"D:\\"}, "OK"));
+    return 0;
+  });
+  ASSERT_TRUE(child.started());
+  EXPECT_EQ(child.Join(), -1);  // killed
+  const std::vector<std::string> killed = LastSection(LogLines(LogPath()));
+  ASSERT_GE(killed.size(), 4u);
+  EXPECT_EQ(killed[2], "Source: D:\\ (" + Upd() + ")");
+  EXPECT_FALSE(killed.back().starts_with("==== Update ended"));
+  EXPECT_FALSE(killed.back().starts_with("Outcome:"));
+
+  // The next run says so and finishes the update.
+  RunInstaller(test::Answer({"D:\\"}, "OK"));
+  const std::vector<std::string> next = LastSection(LogLines(LogPath()));
+  ASSERT_GE(next.size(), 3u);
+  EXPECT_EQ(next[1], "Unfinished: the update started " + killed[0].substr(20) +
+                         " did not end its section (it was killed or the computer stopped); "
+                         "the lines above are all it wrote.");
+  EXPECT_EQ(next[next.size() - 2], "Outcome: completed");
+}
+
+TEST_F(UpdateLogTest, LogThatCannotBeWrittenDoesNotStopTheUpdate) {
+  MakeScenario();
+  std::filesystem::create_directories(LogPath());  // a folder where the log should be
+  testing::internal::CaptureStderr();
+  const std::vector<std::string> console = RunInstaller(test::Answer({"D:\\"}, "OK"));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("update log"), std::string::npos) << err;
+  EXPECT_EQ(err.find("update log"), err.rfind("update log")) << "reported more than once";
+  EXPECT_EQ(test::ReadTable(Inst("customer")).fields.size(), 4u);
+  EXPECT_TRUE(test::ReadTable(Inst("customer")).Has("EMAIL"));
+  EXPECT_NE(FindLine(console, "Databases Updated"), -1);
+}
+
+// --help and --version print and end without touching the folder; the installer
+// refuses every other argument.
+TEST(ProgramOptionsTest, HelpAndVersionLeaveTheFolderAlone) {
+  test::ScratchDir dir;
+  const std::string out = dir.path() + "/../pxlog_options.out";
+  struct Case {
+    std::string program;
+    std::string arg;
+    int code;
+    std::string output;  // the start of standard output
+  } cases[] = {
+      {PX_PXUPDATE_BINARY, "--help", 0, "usage: pxupdate"},
+      {PX_PXUPDATE_BINARY, "--version", 0, "pxupdate "},
+      {PX_PXUPDATE_BINARY, "--start", 2, ""},
+      {PX_PXUPDATE_BINARY, "D:\\", 2, ""},
+      {PX_PXDB_BINARY, "--version", 0, "pxdb "},
+      {PX_PXDB_BINARY, "--help", 0, "pxdb"},
+#ifdef PX_PKZIP_BINARY
+      {PX_PKZIP_BINARY, "--help", 0, "usage: pkzip"},
+      {PX_PKZIP_BINARY, "--version", 0, "pkzip "},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " " + c.arg);
+    // An installation folder: a refused or informative start must not run the update.
+    test::WriteFileBytes(dir.path() + "/indexdef.dbf", "not touched");
+    EXPECT_EQ(test::RunProgram({c.program, c.arg}, {"PX_UI=console"}, dir.path(), out), c.code);
+    EXPECT_TRUE(test::ReadFileBytes(out).starts_with(c.output)) << test::ReadFileBytes(out);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(e.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"indexdef.dbf"});
+    EXPECT_EQ(test::ReadFileBytes(dir.path() + "/indexdef.dbf"), "not touched");
+  }
+  std::filesystem::remove(out);
+}
+
+}  // namespace
+}  // namespace px
