@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "tools/pxdb/command.h"
+#include "tools/pxdb/command_examples.h"
 #include "tools/pxdb/table_access.h"
 #include "tools/version.h"
 
@@ -29,6 +30,9 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
     std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands;
     for (const CommandInfo& info : CommandTable()) {
       CLI::App* sub = app.add_subcommand(info.name, info.summary);
+      if (const char* example = CommandExample(info.name)) {
+        sub->footer(std::string("Example:\n  ") + example);
+      }
       std::unique_ptr<Command> command = info.make();
       command->Define(*sub);
       commands.emplace_back(sub, std::move(command));

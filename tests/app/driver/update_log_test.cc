@@ -12,6 +12,8 @@
 #include "tests/app/driver/driver_fixture.h"
 #include "tests/child_process.h"
 #include "tests/engine/workarea/forked_process.h"
+#include "tools/pxdb/command.h"
+#include "tools/pxdb/pxdb.h"
 
 namespace px {
 namespace {
@@ -248,6 +250,19 @@ TEST(ProgramOptionsTest, HelpAndVersionLeaveTheFolderAlone) {
     EXPECT_EQ(test::ReadFileBytes(dir.path() + "/indexdef.dbf"), "not touched");
   }
   std::filesystem::remove(out);
+}
+
+// Every pxdb command explains itself with an example of its own.
+TEST(ProgramOptionsTest, EveryPxdbCommandHelpHasAnExample) {
+  for (const pxdb::CommandInfo& info : pxdb::CommandTable()) {
+    SCOPED_TRACE(info.name);
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(pxdb::RunPxdb({info.name, "--help"}, in, out, err), 0);
+    EXPECT_NE(out.str().find(info.summary), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(std::string("Example:\n  pxdb ")), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(" " + std::string(info.name) + " "), std::string::npos);
+  }
 }
 
 }  // namespace
