@@ -39,10 +39,12 @@ struct CatalogueIndex {
   std::string file;   // PATH + IN_NAME (+ ".ntx")
 };
 
-// The index files the catalogue of the current folder names (records with NOINDEX set
-// are passed over by the rebuild and left out here).
+// The index files the catalogue of the current folder names, its own first (records with
+// NOINDEX set are passed over by the rebuild and left out here).
 std::vector<CatalogueIndex> CatalogueIndexes() {
-  std::vector<CatalogueIndex> list;
+  // The rebuild makes the catalogue's own index first.
+  std::vector<CatalogueIndex> list = {{std::string(kCatalogueAlias), UpperText(kCatalogueFile),
+                                       std::string(kCatalogueFile) + ".ntx"}};
   const int area = SELECT();
   DBSELECTAREA(0);
   if (DBUSEAREA(false, "", kCatalogueFile, "LOGINDEXDEF", true, true)) {

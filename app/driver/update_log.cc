@@ -170,6 +170,10 @@ void UpdateLog::Fail(const std::string& why) {
 void UpdateLog::Write(const std::string& line) {
   if (file_ == nullptr) return;
   const std::string bytes = line + "\r\n";
+  // Appends at the end as it is now: another run writing to the same log at the same
+  // time (a second workstation) then interleaves its lines with these instead of
+  // overwriting them.
+  if (const int64_t size = file_->Size(); size > 0) offset_ = static_cast<uint64_t>(size);
   if (file_->WriteAt(offset_, bytes.data(), bytes.size()) != static_cast<int64_t>(bytes.size())) {
     Fail("update.log cannot be written (DOS error " + std::to_string(file_->os_error()) + ")");
     return;

@@ -8,6 +8,8 @@
 #include <filesystem>
 
 #include "app/driver/main.h"
+#include "app/driver/update_log.h"
+#include "app/driver/update_log_recorder.h"
 #include "runtime/dos_path.h"
 #include "tests/app/driver/driver_fixture.h"
 #include "tests/child_process.h"
@@ -141,7 +143,7 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
               "Table glastype: copied from the update (it brings its records), 3 records before, 2 "
               "records after",
               "Table promo: copied from the update (not installed before), 1 record after",
-              "Indexes: 2 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
+              "Indexes: 3 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
   // The asterisks are the one error the run reported.
   std::vector<std::string> errors;
   for (const std::string& line : lines) {
@@ -213,6 +215,30 @@ TEST_F(UpdateLogTest, LogThatCannotBeWrittenDoesNotStopTheUpdate) {
   EXPECT_EQ(test::ReadTable(Inst("customer")).fields.size(), 4u);
   EXPECT_TRUE(test::ReadTable(Inst("customer")).Has("EMAIL"));
   EXPECT_NE(FindLine(console, "Databases Updated"), -1);
+}
+
+// Quit in the error dialog ends the program at once: the section still gets its outcome
+// and its end line.
+TEST(UpdateLogQuitTest, QuitAfterAnErrorEndsTheSection) {
+  test::ScratchDir dir;
+  std::fflush(nullptr);
+  test::ForkedProcess child([&](test::Channel&) {
+    SetReportHook([](Error&) -> ErrorAnswer { QuitProgram(7); });
+    UpdateLog log(dir.path());
+    UpdateLogRecorder recorder(log);
+    log.Phase(12, "table migration");
+    Error e = Error::Make("DBFNTX", kErrOpen, 1001);
+    e.filename = "customer.dbf";
+    RaiseError(e);
+    return 0;
+  });
+  ASSERT_TRUE(child.started());
+  EXPECT_EQ(child.Join(), 7);
+  const std::string error = "Error DBFNTX/1001  Open error: customer.dbf";
+  ExpectSection(
+      LogLines(dir.File("update.log")),
+      {"==== Update started *", "Installation: *", "Error: " + error,
+       "Outcome: stopped in phase 12 (table migration) by: error " + error, "==== Update ended *"});
 }
 
 // --help and --version print and end without touching the folder; the installer
