@@ -77,6 +77,31 @@ std::optional<uint32_t> StoredRecordCount(const std::string& dbf) {
                                static_cast<uint32_t>(header[7]) << 24);
 }
 
+// The structure a table file's header describes, as DBSTRUCT gives it, read without
+// opening the table (nil when the header cannot be read).
+Value StoredStructure(const std::string& dbf) {
+  int code = 0;
+  std::unique_ptr<File> f = GetEnv()->OpenFile(dbf, FileAccess::kRead, FileShare::kDenyNone, &code);
+  if (f == nullptr) return Value();
+  std::vector<Value> fields;
+  // Field descriptors of 32 bytes each follow the 32-byte header up to the byte 0x0D.
+  for (uint64_t at = 32; fields.size() < 2048; at += 32) {
+    unsigned char d[32];
+    const int64_t n = f->ReadAt(at, d, sizeof(d));
+    if (n < 1 || d[0] == 0x0D) break;
+    if (n != sizeof(d)) return Value();
+    std::string name(reinterpret_cast<const char*>(d), 11);
+    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+    // A character field longer than 255 keeps the high byte of its length in the
+    // decimals byte.
+    const bool long_text = d[11] == 'C' && d[17] > 0;
+    fields.push_back(Value::Array({Value::String(name), Value::String(std::string(1, d[11])),
+                                   Value::Integer(long_text ? d[16] + 256 * d[17] : d[16]),
+                                   Value::Integer(long_text ? 0 : d[17])}));
+  }
+  return Value::Array(std::move(fields));
+}
+
 // What a walk over the installed table finds before it is rebuilt: the records it
 // shows, and the texts that the new structure's shorter character fields will cut.
 struct OldTableScan {
@@ -282,8 +307,8 @@ void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_struc
 }
 
 // BRING_RECS true, or the table not installed: the shipped table takes its place.
-void CopyTable(const PathVars& p, const RowNames& row, Progress& progress, bool bring_recs,
-               UpdateLog* log) {
+void CopyTable(const PathVars& p, const RowNames& row, const Value& new_structure,
+               Progress& progress, bool bring_recs, UpdateLog* log) {
   MSGDEBUG("Data File to be Copied");
   progress.Show("Copying " + UpperText(row.name) + "     ");
   for (int area : {2, 3}) {
@@ -292,8 +317,11 @@ void CopyTable(const PathVars& p, const RowNames& row, Progress& progress, bool 
   }
   DBCOMMITALL();
   const std::string stays = "the installed table is unchanged.";
+  const bool installed = Exists(row.file1);
   const std::optional<uint32_t> before =
-      Exists(row.file1) ? StoredRecordCount(row.file1) : std::nullopt;
+      installed && log != nullptr ? StoredRecordCount(row.file1) : std::nullopt;
+  const Value old_structure =
+      installed && log != nullptr ? StoredStructure(row.file1) : new_structure;
   ErrorWatch watch;
   EraseTempTable(p);
   COPYFILE(row.shipped1, p.Installed(std::string(kTempTable) + ".dbf"));
@@ -306,7 +334,8 @@ void CopyTable(const PathVars& p, const RowNames& row, Progress& progress, bool 
   }
   if (!InstallTempTable(p, row, with_memo, stays, log)) return;
   if (log != nullptr) {
-    log->TableCopied(row.name, before, StoredRecordCount(row.file1).value_or(0), bring_recs);
+    log->TableCopied(row.name, before, StoredRecordCount(row.file1).value_or(0), bring_recs,
+                     CompareStructures(old_structure, new_structure));
   }
   MSGDEBUG("New Data File Copied");
   if (with_memo) MSGDEBUG("New Memo File Copied");
@@ -337,7 +366,7 @@ void MigrateRow(const PathVars& p, Progress& progress, const std::string& db_nam
   if (!bring_recs && Exists(row.file1)) {
     RebuildTable(p, row, new_structure, progress, log);
   } else {
-    CopyTable(p, row, progress, bring_recs, log);
+    CopyTable(p, row, new_structure, progress, bring_recs, log);
   }
 }
 

@@ -228,12 +228,26 @@ void UpdateLog::Backup(const std::string& archive, int exit_code) {
 }
 
 void UpdateLog::TableCopied(const std::string& name, std::optional<uint32_t> records_before,
-                            uint32_t records_after, bool brings_records) {
+                            uint32_t records_after, bool brings_records,
+                            const StructureChange& change) {
   std::string line = "Table " + name + ": copied from the update (";
   line += brings_records ? "it brings its records" : "not installed before";
   line += "), ";
   if (records_before) line += Records(*records_before) + " before, ";
   Write(line + Records(records_after) + " after");
+  if (records_before) WriteChange(change);
+}
+
+void UpdateLog::WriteChange(const StructureChange& change) {
+  const std::pair<const char*, const std::vector<std::string>*> kinds[] = {
+      {"added", &change.added},
+      {"dropped", &change.dropped},
+      {"widened", &change.widened},
+      {"narrowed", &change.narrowed},
+      {"changed in type", &change.retyped}};
+  for (const auto& [label, items] : kinds) {
+    if (!items->empty()) Write(std::string("  fields ") + label + ": " + Join(*items));
+  }
 }
 
 void UpdateLog::TableRebuilt(const std::string& name, uint32_t records_before,
@@ -244,15 +258,7 @@ void UpdateLog::TableRebuilt(const std::string& name, uint32_t records_before,
   if (deleted_left_out > 0) {
     Write("  " + Records(deleted_left_out) + " marked deleted left out");
   }
-  const std::pair<const char*, const std::vector<std::string>*> kinds[] = {
-      {"added", &change.added},
-      {"dropped", &change.dropped},
-      {"widened", &change.widened},
-      {"narrowed", &change.narrowed},
-      {"changed in type", &change.retyped}};
-  for (const auto& [label, items] : kinds) {
-    if (!items->empty()) Write(std::string("  fields ") + label + ": " + Join(*items));
-  }
+  WriteChange(change);
   for (const LostValues& l : lost) {
     std::vector<std::string> numbers;
     for (uint32_t r : l.first_records) numbers.push_back(std::to_string(r));

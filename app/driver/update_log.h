@@ -84,8 +84,10 @@ class UpdateLog {
   // The archive's name, size and CRC-32 (of the whole file).
   void Archive(const std::string& name);
   void Backup(const std::string& archive, int exit_code);
+  // records_before is none when the table was not installed; `change` compares the
+  // installed structure with the shipped one.
   void TableCopied(const std::string& name, std::optional<uint32_t> records_before,
-                   uint32_t records_after, bool brings_records);
+                   uint32_t records_after, bool brings_records, const StructureChange& change);
   void TableRebuilt(const std::string& name, uint32_t records_before, uint32_t records_after,
                     uint32_t deleted_left_out, const StructureChange& change,
                     const std::vector<LostValues>& lost);
@@ -110,6 +112,7 @@ class UpdateLog {
 
  private:
   void Write(const std::string& line);
+  void WriteChange(const StructureChange& change);
   void Fail(const std::string& why);
 
   std::unique_ptr<File> file_;

@@ -85,7 +85,7 @@ class UpdateLogTest : public test::DriverTest {
           .fields = {{"CODE", 'C', 6}, {"NAME", 'C', 10}, {"AMOUNT", 'N', 3}, {"EMAIL", 'C', 30}}},
          {.name = "glastype",
           .bring_recs = true,
-          .fields = {{"CODE", 'C', 6}},
+          .fields = {{"CODE", 'C', 8}, {"DESC", 'C', 20}},
           .rows = {{{"CODE", Value::String("4CL")}}, {{"CODE", Value::String("8LAM")}}}},
          {.name = "promo",
           .fields = {{"CODE", 'C', 6}},
@@ -142,6 +142,7 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
               "  values not stored in AMOUNT: 1 written as asterisks (too wide), records 2",
               "Table glastype: copied from the update (it brings its records), 3 records before, 2 "
               "records after",
+              "  fields added: DESC C 20", "  fields widened: CODE C 6 -> C 8",
               "Table promo: copied from the update (not installed before), 1 record after",
               "Indexes: 3 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
   // The asterisks are the one error the run reported.
