@@ -115,11 +115,19 @@ OldTableScan ScanOldTable(const Value& old_structure, const Value& new_structure
   // Pairs (old field position, new length) of texts that may not fit.
   std::vector<std::pair<int, int>> narrow;
   if (old_structure.is_array() && new_structure.is_array()) {
+    const auto descriptor = [](const Value& v) {
+      return v.is_array() && v.array().size() >= 4 && v.array()[0].is_string() &&
+             v.array()[1].is_string();
+    };
     for (const Value& n : new_structure.array()) {
+      if (!descriptor(n)) continue;
       const std::vector<Value>& nf = n.array();
       if (nf[1].str() != "C") continue;
       const int pos = FIELDPOS(nf[0].str());
-      if (pos == 0) continue;
+      if (pos == 0 || static_cast<size_t>(pos) > old_structure.array().size() ||
+          !descriptor(old_structure.array()[pos - 1])) {
+        continue;
+      }
       const std::vector<Value>& of = old_structure.array()[pos - 1].array();
       const bool longer =
           of[1].str() == "M" || (of[1].str() == "C" && of[2].number() > nf[2].number());

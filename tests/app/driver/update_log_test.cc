@@ -145,6 +145,12 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
               "  fields added: DESC C 20", "  fields widened: CODE C 6 -> C 8",
               "Table promo: copied from the update (not installed before), 1 record after",
               "Indexes: 3 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
+  // The records named are the ones whose text the table now holds cut.
+  const test::TableData customer = test::ReadTable(Inst("customer"));
+  ASSERT_EQ(customer.rows.size(), 4u);
+  EXPECT_EQ(test::Text(customer.rows[1].at("NAME")), "A rather l");
+  EXPECT_EQ(test::Text(customer.rows[2].at("NAME")), "Another lo");
+  EXPECT_EQ(test::Text(customer.rows[0].at("NAME")), "Short");
   // The asterisks are the one error the run reported.
   std::vector<std::string> errors;
   for (const std::string& line : lines) {
