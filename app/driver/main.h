@@ -26,8 +26,9 @@ void ApplyInstallerSettings();
 // Empties the PATH of every catalogue row whose PATH is "..\PXC\" (any letter case,
 // trailing blanks allowed), each under a record lock (RECLOCK(2)). The catalogue is
 // indexdef in the current folder, opened exclusively; when there is none, or another
-// workstation holds it, there is nothing to repair now.
-void RepairCataloguePaths();
+// workstation holds it, there is nothing to repair now. Returns the count of paths
+// emptied.
+int RepairCataloguePaths();
 
 }  // namespace px
 

@@ -208,6 +208,9 @@ TEST_F(UpdateLogTest, CancelledAndKilledRunsAreLogged) {
   EXPECT_EQ(next[1], "Unfinished: the update started " + killed[0].substr(20) +
                          " did not end its section (it was killed or the computer stopped); "
                          "the lines above are all it wrote.");
+  EXPECT_EQ(next[3],
+            "Start: finished putting in place the tables an interrupted update had left in "
+            "zzrename.jnl");
   EXPECT_EQ(next[next.size() - 2], "Outcome: completed");
 }
 
