@@ -308,6 +308,7 @@ void UpdateLog::Stopped(std::string_view reason) {
       (phase_ == 0 ? std::string("stopped before the update began")
                    : "stopped in phase " + std::to_string(phase_) + " (" + phase_what_ + ")") +
       " by: " + std::string(reason);
+  if (!abandoned_stretch_.empty()) outcome_ += " (earlier, " + abandoned_stretch_ + ")";
 }
 
 void UpdateLog::StretchAbandoned() {

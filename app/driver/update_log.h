@@ -34,8 +34,8 @@ class File;
 
 inline constexpr char kUpdateLogFile[] = "update.log";
 
-// How a table's structure changes: each entry "NAME" (added, dropped) or
-// "NAME C 30 -> 40" (widened, narrowed, changed in type).
+// How a table's structure changes: each entry "NAME" (dropped), "NAME C 30" (added) or
+// "NAME C 30 -> C 40" (widened, narrowed, changed in type).
 struct StructureChange {
   std::vector<std::string> added, dropped, widened, narrowed, retyped;
   bool empty() const {

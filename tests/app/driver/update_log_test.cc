@@ -168,13 +168,60 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
   EXPECT_EQ(LastSection(both)[LastSection(both).size() - 2], "Outcome: completed");
 }
 
-TEST_F(UpdateLogTest, CancelledAndKilledRunsAreLogged) {
+// How a run that does not complete ends its section: cancelled, refused by a check, or
+// cut short by a folder that cannot be entered.
+TEST_F(UpdateLogTest, OutcomeSaysWhereTheUpdateStopped) {
   MakeScenario();
-  RunInstaller(test::Press("Cancel"));
-  ExpectSection(LogLines(LogPath()), {"==== Update started *", "Installation: " + HostToDos(Inst()),
-                                      "Alert: Installation Abandoned!",
-                                      "Outcome: abandoned by the user", "==== Update ended *"});
+  const std::string in_use =
+      "CUSTOMER.DBF is in use on another workstation. Close ParVex "
+      "everywhere and run the update again. Nothing has been updated.";
+  const std::string no_source = "Unable to Access Directory: D:\\NOWHERE";
+  struct Case {
+    DialogAnswer answer;
+    bool hold_customer;
+    std::vector<std::string> tail;  // the last lines of the section
+  } cases[] = {
+      {test::Press("Cancel"),
+       false,
+       {"Installation: *", "Alert: Installation Abandoned!", "Outcome: abandoned by the user"}},
+      {test::Answer({"D:\\"}, "OK"),
+       true,
+       {"Alert: " + in_use, "Outcome: stopped in phase 5 (target folder) by: " + in_use}},
+      {test::Answer({"D:\\NOWHERE"}, "OK"),
+       false,
+       {"Alert: Unable to Access Temp Directory",
+        "Outcome: stopped in phase 16 (program files) by: Unable to Access Temp Directory "
+        "(earlier, phases 4 to 12 were passed over after: " +
+            no_source + ")"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail.back());
+    // Another workstation has the table open, as the application opens it.
+    test::ForkedProcess other([&](test::Channel& channel) {
+      int code = 0;
+      std::unique_ptr<File> f =
+          c.hold_customer ? Env::Posix()->OpenFile(Inst("customer.dbf"), FileAccess::kReadWrite,
+                                                   FileShare::kDenyNone, &code)
+                          : nullptr;
+      if (!channel.Send('y')) return 1;
+      channel.Receive(-1);
+      return 0;
+    });
+    ASSERT_EQ(other.channel().Receive(), 'y');
+    RunInstaller(c.answer);
+    other.channel().Send('x');
+    other.Join();
+    std::vector<std::string> section = LastSection(LogLines(LogPath()));
+    ASSERT_GT(section.size(), c.tail.size());
+    EXPECT_TRUE(section.back().starts_with("==== Update ended ")) << section.back();
+    section.pop_back();
+    ExpectSection({section.end() - static_cast<std::ptrdiff_t>(c.tail.size()), section.end()},
+                  c.tail);
+  }
+}
 
+TEST_F(UpdateLogTest, KilledRunIsNotedByTheNextOne) {
+  MakeScenario();
   // A run killed while it puts the first migrated table in place.
   test::ForkedProcess child([&](test::Channel&) {
     class KillAtRename : public EnvWrapper {
