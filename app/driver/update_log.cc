@@ -272,6 +272,12 @@ void UpdateLog::TableUnchanged(const std::string& name, std::string_view why) {
   Write("Table " + name + ": unchanged, " + std::string(why));
 }
 
+void UpdateLog::Files(std::string_view kind, const std::vector<std::string>& installed,
+                      const std::vector<std::string>& failed) {
+  if (!installed.empty()) Write(std::string(kind) + " installed: " + Join(installed));
+  if (!failed.empty()) Write(std::string(kind) + " not installed: " + Join(failed));
+}
+
 void UpdateLog::Repair(std::string_view routine, std::string_view table, std::string_view what) {
   Write("Repair " + std::string(routine) + " " + std::string(table) + ": " + std::string(what));
 }

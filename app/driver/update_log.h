@@ -92,6 +92,10 @@ class UpdateLog {
                     uint32_t deleted_left_out, const StructureChange& change,
                     const std::vector<LostValues>& lost);
   void TableUnchanged(const std::string& name, std::string_view why);
+  // Files of a kind ("Bitmaps", "Program files", "Libraries") put in the installation,
+  // and those that could not be; nothing when there were none.
+  void Files(std::string_view kind, const std::vector<std::string>& installed,
+             const std::vector<std::string>& failed);
   void Repair(std::string_view routine, std::string_view table, std::string_view what);
   void Indexes(int rebuilt, const std::vector<std::string>& failed);
   void Alert(std::string_view text);

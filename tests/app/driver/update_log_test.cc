@@ -89,7 +89,12 @@ class UpdateLogTest : public test::DriverTest {
           .rows = {{{"CODE", Value::String("4CL")}}, {{"CODE", Value::String("8LAM")}}}},
          {.name = "promo",
           .fields = {{"CODE", 'C', 6}},
-          .rows = {{{"CODE", Value::String("SPRING")}}}}});
+          .rows = {{{"CODE", Value::String("SPRING")}}}}},
+        {{"logo.bmp", "shipped logo"},
+         {"frame.bmp", "new picture"},
+         {"pxhelp.exe", "program"},
+         {"KVRZIPDLL.DLL", "zip library"},
+         {"pxprint.dll", "library"}});
   }
 
   std::vector<std::string> RunInstaller(const DialogAnswer& answer) {
@@ -130,21 +135,29 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
 
   const std::string pkzip_code = test::PkzipBinary().empty() ? "*" : "0)";
   ExpectSection(
-      facts, {"==== Update started *", "Installation: " + HostToDos(Inst()),
+      facts, {"==== Update started *",
+              "Installation: " + HostToDos(Inst()),
               "Source: D:\\ (" + Upd() + ")",
               "Backup: backup\\PXB1.zip (zip program exit code " + pkzip_code,
               "Archive: D:\\PXUPD.zip, " +
                   std::to_string(std::filesystem::file_size(Upd("PXUPD.zip"))) + " bytes, CRC *",
+              "Bitmaps installed: frame.bmp",
               "Table customer: rebuilt with the new structure, 4 records before, 4 records after",
-              "  fields added: EMAIL C 30", "  fields dropped: FAX",
+              "  fields added: EMAIL C 30",
+              "  fields dropped: FAX",
               "  fields narrowed: NAME C 20 -> C 10, AMOUNT N 5 -> N 3",
               "  values not stored in NAME: 2 cut, records 2, 3",
               "  values not stored in AMOUNT: 1 written as asterisks (too wide), records 2",
               "Table glastype: copied from the update (it brings its records), 3 records before, 2 "
               "records after",
-              "  fields added: DESC C 20", "  fields widened: CODE C 6 -> C 8",
+              "  fields added: DESC C 20",
+              "  fields widened: CODE C 6 -> C 8",
               "Table promo: copied from the update (not installed before), 1 record after",
-              "Indexes: 3 rebuilt, 0 failed", "Outcome: completed", "==== Update ended *"});
+              "Indexes: 3 rebuilt, 0 failed",
+              "Program files installed: pxhelp.exe",
+              "Libraries installed: pxprint.dll",
+              "Outcome: completed",
+              "==== Update ended *"});
   // The records named are the ones whose text the table now holds cut.
   const test::TableData customer = test::ReadTable(Inst("customer"));
   ASSERT_EQ(customer.rows.size(), 4u);
