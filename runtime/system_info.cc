@@ -1,6 +1,7 @@
 #include "runtime/system_info.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -178,6 +179,20 @@ ProgramInfo ReadProgramInfo() {
   if (rss > 0) info.memory_bytes = rss * 1024;
   if (hwm > 0) info.peak_memory_bytes = hwm * 1024;
   return info;
+}
+
+std::string UserName() {
+  if (const passwd* pw = getpwuid(geteuid()); pw != nullptr && pw->pw_name != nullptr) {
+    return pw->pw_name;
+  }
+  const char* user = std::getenv("USER");
+  return user != nullptr ? user : "";
+}
+
+std::string ComputerName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof(name) - 1) != 0) return "";
+  return name;
 }
 
 }  // namespace px

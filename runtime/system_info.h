@@ -36,6 +36,11 @@ struct ProgramInfo {
 SystemInfo ReadSystemInfo();
 ProgramInfo ReadProgramInfo();
 
+// The name of the user running the program (the login name, else the USER variable,
+// else "") and of the computer (the host name, "" when unknown).
+std::string UserName();
+std::string ComputerName();
+
 // Parsers of the /proc texts, separate so they can be tried on sample text.
 void ParseCpuInfo(std::string_view cpuinfo, std::string* name, int* mhz);
 // A "Key:   1234 kB" line's number, -1 when the key is absent.

@@ -72,3 +72,10 @@ for z in "$INST"/backup/*.zip; do
   "$TOOLS/pkzip" -t "$z" | tail -n 1
 done
 if [ -f "$INST/px-started" ]; then echo "main application started"; else echo "main application NOT started"; fi
+echo "== update.log: the section this run added"
+if [ -f "$INST/update.log" ]; then
+  tr -d '\r' < "$INST/update.log" |
+    awk '/^==== Update started /{n=0} {l[n++]=$0} END{for(i=0;i<n;i++) print "  " l[i]}'
+else
+  echo "  (no update.log)"
+fi

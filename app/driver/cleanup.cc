@@ -6,6 +6,7 @@
 #include "app/driver/recovery.h"
 #include "app/driver/repairs.h"
 #include "app/driver/serial_journal.h"
+#include "app/driver/update_log.h"
 #include "engine/expr/functions.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/maintenance.h"
@@ -20,7 +21,7 @@ constexpr char kCqassText[] = "Performing Housekeeping Routine - CLEANUP (cqass)
 
 // cqass: rows without a quote code go, rows without a serial number get one. Nothing
 // is written during the walk; the pack drops and numbers the rows in one step.
-void CleanQuoteAssemblies(std::string* message, TControl* control) {
+void CleanQuoteAssemblies(std::string* message, TControl* control, UpdateLog* log) {
   if (!OpenByAlias("cqass", true)) BREAK();
   const int area = SELECT();
   const int qcode = FIELDPOS("QCODE");
@@ -64,7 +65,17 @@ void CleanQuoteAssemblies(std::string* message, TControl* control) {
     };
   }
   DBSELECTAREA(area);
-  DBPACKPLAN(plan);
+  const bool packed = DBPACKPLAN(plan);
+  if (log != nullptr) {
+    std::string what = std::to_string(plan.drop.size()) + " rows without a quote code removed, ";
+    if (plan.puts.empty()) {
+      what += std::to_string(unnumbered.size()) + " rows without a serial number left so";
+    } else {
+      what += std::to_string(plan.puts.size()) + " rows numbered " +
+              std::to_string(draw.before + 1) + " to " + std::to_string(draw.after);
+    }
+    log->Repair("CLEANUP", "cqass", packed ? what : "not done: the pack of cqass failed");
+  }
   // A pack that failed after the counter moved may have failed before or after cqass
   // was replaced; the counter stays where it is either way: numbers left out are
   // harmless, numbers given twice are not.
@@ -75,13 +86,15 @@ void CleanQuoteAssemblies(std::string* message, TControl* control) {
 }
 
 // alumtype: a special colour is available in every product category.
-void OpenSpecialColours() {
+void OpenSpecialColours(UpdateLog* log) {
   if (!OpenByAlias("alumtype", true)) return;
   const int special = FIELDPOS("SPECIAL");
+  int opened = 0;
   if (special > 0) {
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
       const Value flag = FIELDGET(special);
       if (!flag.is_logical() || !flag.logical()) continue;
+      ++opened;
       for (const char* name :
            {"WARDROBE", "SHOWER", "COMMERCIAL", "WINDOW", "DOOR", "KITS", "SECURITY"}) {
         if (const int pos = FIELDPOS(name); pos > 0) FIELDPUT(pos, Value::Logical(true));
@@ -89,17 +102,21 @@ void OpenSpecialColours() {
     }
   }
   DBCLOSEAREA();
+  if (log != nullptr) {
+    log->Repair("CLEANUP", "alumtype",
+                std::to_string(opened) + " special colours made available in every category");
+  }
 }
 
 }  // namespace
 
-void CLEANUP(TDialog* /*window*/, std::string* message, TControl* control) {
+void CLEANUP(TDialog* /*window*/, std::string* message, TControl* control, UpdateLog* log) {
   CallStep step("CLEANUP");
   RecoveryPoint([&] {
     ShowProgress(message, control, kCqassText);
-    CleanQuoteAssemblies(message, control);
+    CleanQuoteAssemblies(message, control, log);
     ShowProgress(message, control, "Performing Housekeeping Routine - CLEANUP (Special Colours)");
-    OpenSpecialColours();
+    OpenSpecialColours(log);
   });
 }
 

@@ -1,6 +1,7 @@
 #include "app/driver/main.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/data/catalogue_fields.h"
@@ -9,6 +10,8 @@
 #include "app/driver/rename_journal.h"
 #include "app/driver/serial_journal.h"
 #include "app/driver/update.h"
+#include "app/driver/update_log.h"
+#include "app/driver/update_log_recorder.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
@@ -41,11 +44,12 @@ void ApplyInstallerSettings() {
   SET(SetId::kExclusive, Value::String("ON"));
 }
 
-void RepairCataloguePaths() {
-  if (!CatalogueHere()) return;
+int RepairCataloguePaths() {
+  if (!CatalogueHere()) return 0;
   DBSELECTAREA(0);
   DBUSEAREA(false, "", "indexdef", "indexdef");
-  if (!USED()) return;
+  if (!USED()) return 0;
+  int repaired = 0;
   if (const int path = FIELDPOS("PATH"); path > 0) {
     for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
       const Value v = FIELDGET(path);
@@ -53,10 +57,12 @@ void RepairCataloguePaths() {
       if (RECLOCK(2)) {
         FIELDPUT(path, Value::String(std::string(10, ' ')));
         DBUNLOCK();
+        ++repaired;
       }
     }
   }
   DBCLOSEAREA();
+  return repaired;
 }
 
 void MAIN() {
@@ -71,15 +77,40 @@ void MAIN() {
   GetMemVars().Set("LDEBUG", Value::Logical(DebugRequested()));
   GetMemVars().Set("_NETWORK", Value::String(""));
 
+  // Each run of the installer adds a section to update.log, but only in an installation:
+  // a folder started in by mistake gets nothing written.
+  UpdateLog no_log;
+  std::unique_ptr<UpdateLog> run_log =
+      CatalogueHere() ? std::make_unique<UpdateLog>(start_folder) : nullptr;
+  UpdateLog& log = run_log != nullptr ? *run_log : no_log;
+  UpdateLogRecorder recorder(log);
+
   // A table and its memo file that an interrupted update was putting in place are
   // finished before anything opens them, and serial numbers it drew for quote lines
   // that never reached cqass are given back.
-  CompletePendingRenames("");
+  Env* env = GetEnv();
+  const bool renames_pending = env->FileExists(kRenameJournal);
+  const bool renames_done = CompletePendingRenames("");
+  if (renames_pending) {
+    log.Line(renames_done ? "Start: finished putting in place the tables an interrupted update "
+                            "had left in zzrename.jnl"
+                          : "Start: the tables an interrupted update left in zzrename.jnl could "
+                            "not all be put in place");
+  }
   if (CatalogueHere()) {
     RepairCatalogueIndex();
-    UndoPendingSerialDraw();
+    const bool draw_pending = env->FileExists(kSerialJournal);
+    const bool draw_undone = UndoPendingSerialDraw();
+    if (draw_pending) {
+      log.Line(draw_undone ? "Start: gave back the quote serial numbers an interrupted update "
+                             "had drawn (zzserial.jnl)"
+                           : "Start: the quote serial numbers in zzserial.jnl could not be given "
+                             "back yet");
+    }
   }
-  RepairCataloguePaths();
+  if (const int repaired = RepairCataloguePaths(); repaired > 0) {
+    log.Line("Start: " + std::to_string(repaired) + " catalogue paths \"..\\PXC\\\" emptied");
+  }
 
   std::shared_ptr<TFont> font =
       TFont::New({.face = "Arial", .width = 0, .height = -12, .bold = true});
@@ -97,8 +128,9 @@ void MAIN() {
   // temp folder; the main application is started from the installation folder, where
   // the installer was started, so that it is found and finds its data.
   TWindowActivateArgs activate;
-  activate.on_init = [start_folder](TWindow& w) {
-    UPDATE();
+  activate.on_init = [start_folder, &log](TWindow& w) {
+    UPDATE(&log);
+    log.End();
     GetEnv()->ChangeDir(start_folder);
     WINEXEC("PX", kShowNormal);
     w.End();

@@ -7,8 +7,9 @@ namespace px {
 
 // Makes the folder it was started in the folder of the error logs (runtime/error.h)
 // for its run, creates the process-wide variables OWND, OFONTW, LDEBUG and _NETWORK,
-// applies the engine settings, finishes the file renames an interrupted update left
-// pending, repairs the catalogue's obsolete "..\PXC\" paths, creates the font and the
+// applies the engine settings, starts the run's section of update.log (update_log.h;
+// only in a folder that holds the catalogue), finishes the file renames an interrupted
+// update left pending, repairs the catalogue's obsolete "..\PXC\" paths, creates the font and the
 // main window and runs it. Once the window is up, it runs UPDATE, then starts the main
 // application "PX" from the folder it was started in (whatever UPDATE did; a launch
 // failure is ignored) and ends the window, which ends the program.
@@ -25,8 +26,9 @@ void ApplyInstallerSettings();
 // Empties the PATH of every catalogue row whose PATH is "..\PXC\" (any letter case,
 // trailing blanks allowed), each under a record lock (RECLOCK(2)). The catalogue is
 // indexdef in the current folder, opened exclusively; when there is none, or another
-// workstation holds it, there is nothing to repair now.
-void RepairCataloguePaths();
+// workstation holds it, there is nothing to repair now. Returns the count of paths
+// emptied.
+int RepairCataloguePaths();
 
 }  // namespace px
 

@@ -1,5 +1,7 @@
 #include "app/driver/migration.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,10 +14,12 @@
 #include "app/driver/progress.h"
 #include "app/driver/rename_journal.h"
 #include "app/driver/update_definition.h"
+#include "app/driver/update_log.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
 #include "engine/workarea/registry.h"
 #include "engine/workarea/structure.h"
+#include "engine/workarea/work_area.h"
 #include "runtime/call_stack.h"
 #include "runtime/directory.h"
 #include "runtime/env.h"
@@ -57,9 +61,125 @@ bool Exists(const std::string& name) {
   return FILE(Value::String(name));
 }
 
-void Refuse(const RowNames& row, const std::string& why) {
+void Refuse(const RowNames& row, const std::string& why, UpdateLog* log) {
   MSGALERT("Unable to Update " + UpperText(row.name) + ". " + why);
+  if (log != nullptr) log->TableUnchanged(row.name, "see the alert above");
 }
+
+// The record count a table file's header holds (deleted records included), read
+// without opening the table; none when the file cannot be read.
+std::optional<uint32_t> StoredRecordCount(const std::string& dbf) {
+  int code = 0;
+  std::unique_ptr<File> f = GetEnv()->OpenFile(dbf, FileAccess::kRead, FileShare::kDenyNone, &code);
+  unsigned char header[8];
+  if (f == nullptr || f->ReadAt(0, header, sizeof(header)) != sizeof(header)) return std::nullopt;
+  return static_cast<uint32_t>(header[4] | header[5] << 8 | header[6] << 16 |
+                               static_cast<uint32_t>(header[7]) << 24);
+}
+
+// The structure a table file's header describes, as DBSTRUCT gives it, read without
+// opening the table (nil when the header cannot be read).
+Value StoredStructure(const std::string& dbf) {
+  int code = 0;
+  std::unique_ptr<File> f = GetEnv()->OpenFile(dbf, FileAccess::kRead, FileShare::kDenyNone, &code);
+  if (f == nullptr) return Value();
+  std::vector<Value> fields;
+  // Field descriptors of 32 bytes each follow the 32-byte header up to the byte 0x0D.
+  for (uint64_t at = 32; fields.size() < 2048; at += 32) {
+    unsigned char d[32];
+    const int64_t n = f->ReadAt(at, d, sizeof(d));
+    if (n < 1 || d[0] == 0x0D) break;
+    if (n != sizeof(d)) return Value();
+    std::string name(reinterpret_cast<const char*>(d), 11);
+    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+    // A character field longer than 255 keeps the high byte of its length in the
+    // decimals byte.
+    const bool long_text = d[11] == 'C' && d[17] > 0;
+    fields.push_back(Value::Array({Value::String(name), Value::String(std::string(1, d[11])),
+                                   Value::Integer(long_text ? d[16] + 256 * d[17] : d[16]),
+                                   Value::Integer(long_text ? 0 : d[17])}));
+  }
+  return Value::Array(std::move(fields));
+}
+
+// What a walk over the installed table finds before it is rebuilt: the records it
+// shows, and the texts that the new structure's shorter character fields will cut.
+struct OldTableScan {
+  uint32_t visible = 0;
+  uint32_t stored = 0;
+  std::vector<LostValues> cut;
+};
+
+OldTableScan ScanOldTable(const Value& old_structure, const Value& new_structure) {
+  OldTableScan scan;
+  // Pairs (old field position, new length) of texts that may not fit.
+  std::vector<std::pair<int, int>> narrow;
+  if (old_structure.is_array() && new_structure.is_array()) {
+    const auto descriptor = [](const Value& v) {
+      return v.is_array() && v.array().size() >= 4 && v.array()[0].is_string() &&
+             v.array()[1].is_string();
+    };
+    for (const Value& n : new_structure.array()) {
+      if (!descriptor(n)) continue;
+      const std::vector<Value>& nf = n.array();
+      if (nf[1].str() != "C") continue;
+      const int pos = FIELDPOS(nf[0].str());
+      if (pos == 0 || static_cast<size_t>(pos) > old_structure.array().size() ||
+          !descriptor(old_structure.array()[pos - 1])) {
+        continue;
+      }
+      const std::vector<Value>& of = old_structure.array()[pos - 1].array();
+      const bool longer =
+          of[1].str() == "M" || (of[1].str() == "C" && of[2].number() > nf[2].number());
+      if (!longer) continue;
+      narrow.push_back({pos, static_cast<int>(nf[2].number())});
+      scan.cut.push_back({.field = nf[0].str(), .how = "cut"});
+    }
+  }
+  scan.stored = RECCOUNT();
+  for (DBGOTOP(); !EOF_(); DBSKIP(1)) {
+    ++scan.visible;
+    for (size_t i = 0; i < narrow.size(); ++i) {
+      const Value v = FIELDGET(narrow[i].first);
+      if ((v.is_string() || v.type() == Value::Type::kMemo) &&
+          TrimRight(v.str()).size() > static_cast<size_t>(narrow[i].second)) {
+        scan.cut[i].Add(RECNO());
+      }
+    }
+  }
+  std::erase_if(scan.cut, [](const LostValues& l) { return l.count == 0; });
+  return scan;
+}
+
+// Notes the values an append could not store (errors "Data type error" and "Data width
+// error" name the field), by the source record they came from.
+class LostValueWatch {
+ public:
+  LostValueWatch()
+      : observer_([this](const Error& e) {
+          if (e.gen_code != kErrDataType && e.gen_code != kErrDataWidth) return;
+          uint32_t recno = 0;
+          if (WorkArea* source = AreaByNumber(AliasArea("__TMPAREA")); source != nullptr) {
+            source->RecNo(&recno);
+          }
+          const std::string how = e.gen_code == kErrDataType
+                                      ? "left blank (a value of another kind)"
+                                      : "written as asterisks (too wide)";
+          for (LostValues& l : lost_) {
+            if (l.field == e.operation && l.how == how) {
+              l.Add(recno);
+              return;
+            }
+          }
+          lost_.push_back({.field = e.operation, .how = how});
+          lost_.back().Add(recno);
+        }) {}
+  const std::vector<LostValues>& lost() const { return lost_; }
+
+ private:
+  std::vector<LostValues> lost_;
+  ScopedErrorObserver observer_;  // last: it sees errors only once the rest is set up
+};
 
 bool HasMemoField(const Value& structure) {
   if (!structure.is_array()) return false;
@@ -72,13 +192,6 @@ bool HasMemoField(const Value& structure) {
   return false;
 }
 
-// The records of the current area that navigation shows (deleted ones are hidden).
-uint32_t CountVisibleRecords() {
-  uint32_t count = 0;
-  for (DBGOTOP(); !EOF_(); DBSKIP(1)) ++count;
-  return count;
-}
-
 void EraseTempTable(const PathVars& p) {
   for (const char* ext : {".dbf", ".dbt"}) {
     const std::string name = p.Installed(std::string(kTempTable) + ext);
@@ -89,7 +202,7 @@ void EraseTempTable(const PathVars& p) {
 // Puts zztemp.dbf (and zztemp.dbt when the table has memo fields) in place of the
 // installed files. False when the installed table was left as it was.
 bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
-                      const std::string& what_stays) {
+                      const std::string& what_stays, UpdateLog* log) {
   std::vector<PendingRename> renames = {{std::string(kTempTable) + ".dbf", row.name + ".dbf"}};
   if (with_memo) renames.push_back({std::string(kTempTable) + ".dbt", row.name + ".dbt"});
   // The catalogue reset must know, should the update stop from here on, that the
@@ -103,14 +216,17 @@ bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
     case ReplaceOutcome::kUnchanged:
       if (catalogue) NoteCatalogueReplacing(p.to_drvpth, false);
       EraseTempTable(p);
-      Refuse(row, (code == kOsSharingViolation ? "The table is in use on another workstation; "
-                                               : "Its files could not be replaced; ") +
-                      what_stays);
+      Refuse(row,
+             (code == kOsSharingViolation ? "The table is in use on another workstation; "
+                                          : "Its files could not be replaced; ") +
+                 what_stays,
+             log);
       return false;
     case ReplaceOutcome::kPending:
       MSGALERT("Updating " + UpperText(row.name) +
                " is not finished: its memo file could not be put in place. Run the update "
                "again to finish it.");
+      if (log != nullptr) log->TableUnchanged(row.name, "not finished (memo file pending)");
       return false;
   }
   return false;
@@ -119,27 +235,34 @@ bool InstallTempTable(const PathVars& p, const RowNames& row, bool with_memo,
 // BRING_RECS false and the table installed: the table gets the new structure and keeps
 // its records.
 void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_structure,
-                  Progress& progress) {
+                  Progress& progress, UpdateLog* log) {
   progress.Show("Updating " + UpperText(row.name));
   const std::string keeps = "it keeps its old structure.";
 
   DBSELECTAREA(3);
   DBUSEAREA(false, "", row.file, "old", std::nullopt, false);
   if (!USED()) {
-    Refuse(row, NETERR() ? "The table is in use on another workstation; " + keeps
-                         : "The table cannot be opened; " + keeps);
+    Refuse(row,
+           NETERR() ? "The table is in use on another workstation; " + keeps
+                    : "The table cannot be opened; " + keeps,
+           log);
     return;
   }
   // A table that has the shipped structure already (an update run again after it was
   // stopped) is left as it is: rebuilding it would only drop its deleted records and
   // write its blank numbers as zeros, and running the update again is to end where one
   // whole run ends.
-  const bool migrated = DBSTRUCT() == new_structure;
-  const uint32_t expected = migrated ? 0 : CountVisibleRecords();
+  const Value old_structure = DBSTRUCT();
+  const bool migrated = old_structure == new_structure;
+  const OldTableScan scan = migrated ? OldTableScan{} : ScanOldTable(old_structure, new_structure);
+  const uint32_t expected = scan.visible;
   DBCLOSEAREA();
   DBCOMMITALL();
   MSGDEBUG("Got Old Structure");
-  if (migrated) return;
+  if (migrated) {
+    if (log != nullptr) log->TableUnchanged(row.name, "it has the new structure already");
+    return;
+  }
 
   // Values that do not fit a changed field are fitted as the append rules say; every
   // other error means the copy is not whole.
@@ -155,27 +278,34 @@ void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_struc
     ok = USED();
     MSGDEBUG("New Database Opened");
   }
+  std::vector<LostValues> lost = scan.cut;
   if (ok) {
+    LostValueWatch lost_watch;
     appended = DBAPP(Value::String(row.file));
+    lost.insert(lost.end(), lost_watch.lost().begin(), lost_watch.lost().end());
     MSGDEBUG("Data Appended to New Database");
   }
   DBCLOSEAREA();
   DBCOMMITALL();
   if (!ok || watch.failed() || appended != expected) {
     EraseTempTable(p);
-    Refuse(row, "Its records could not all be copied to the new structure; " + keeps);
+    Refuse(row, "Its records could not all be copied to the new structure; " + keeps, log);
     return;
   }
   // A table with memo fields is whole only with its memo file.
   const bool with_memo = HasMemoField(new_structure);
   if (with_memo && !Exists(p.Installed(std::string(kTempTable) + ".dbt"))) {
     EraseTempTable(p);
-    Refuse(row, "Its new memo file could not be made; " + keeps);
+    Refuse(row, "Its new memo file could not be made; " + keeps, log);
     return;
   }
   MSGDEBUG(row.file1);
   MSGDEBUG(p.Installed(std::string(kTempTable) + ".dbf"));
-  if (!InstallTempTable(p, row, with_memo, keeps)) return;
+  if (!InstallTempTable(p, row, with_memo, keeps, log)) return;
+  if (log != nullptr) {
+    log->TableRebuilt(row.name, expected, appended, scan.stored - expected,
+                      CompareStructures(old_structure, new_structure), lost);
+  }
   MSGDEBUG("New Database Copied to Correct File Name");
   MSGDEBUG("Temporary database erased");
   if (with_memo) {
@@ -185,7 +315,8 @@ void RebuildTable(const PathVars& p, const RowNames& row, const Value& new_struc
 }
 
 // BRING_RECS true, or the table not installed: the shipped table takes its place.
-void CopyTable(const PathVars& p, const RowNames& row, Progress& progress) {
+void CopyTable(const PathVars& p, const RowNames& row, const Value& new_structure,
+               Progress& progress, bool bring_recs, UpdateLog* log) {
   MSGDEBUG("Data File to be Copied");
   progress.Show("Copying " + UpperText(row.name) + "     ");
   for (int area : {2, 3}) {
@@ -194,6 +325,11 @@ void CopyTable(const PathVars& p, const RowNames& row, Progress& progress) {
   }
   DBCOMMITALL();
   const std::string stays = "the installed table is unchanged.";
+  const bool installed = Exists(row.file1);
+  const std::optional<uint32_t> before =
+      installed && log != nullptr ? StoredRecordCount(row.file1) : std::nullopt;
+  const Value old_structure =
+      installed && log != nullptr ? StoredStructure(row.file1) : new_structure;
   ErrorWatch watch;
   EraseTempTable(p);
   COPYFILE(row.shipped1, p.Installed(std::string(kTempTable) + ".dbf"));
@@ -201,29 +337,33 @@ void CopyTable(const PathVars& p, const RowNames& row, Progress& progress) {
   if (with_memo) COPYFILE(row.shipped2, p.Installed(std::string(kTempTable) + ".dbt"));
   if (watch.failed()) {
     EraseTempTable(p);
-    Refuse(row, "Its new table could not be copied; " + stays);
+    Refuse(row, "Its new table could not be copied; " + stays, log);
     return;
   }
-  if (!InstallTempTable(p, row, with_memo, stays)) return;
+  if (!InstallTempTable(p, row, with_memo, stays, log)) return;
+  if (log != nullptr) {
+    log->TableCopied(row.name, before, StoredRecordCount(row.file1).value_or(0), bring_recs,
+                     CompareStructures(old_structure, new_structure));
+  }
   MSGDEBUG("New Data File Copied");
   if (with_memo) MSGDEBUG("New Memo File Copied");
   DBCOMMITALL();
 }
 
 void MigrateRow(const PathVars& p, Progress& progress, const std::string& db_name,
-                const std::string& path, bool bring_recs) {
+                const std::string& path, bool bring_recs, UpdateLog* log) {
   RowNames row(p, db_name, path);
   if (row.name.empty()) return;
   // The temporary files of an earlier table are still needed to finish it.
   if (!CompletePendingRenames(p.to_drvpth)) {
-    Refuse(row, "An earlier table could not be finished; run the update again.");
+    Refuse(row, "An earlier table could not be finished; run the update again.", log);
     return;
   }
 
   DBSELECTAREA(2);
   DBUSEAREA(false, "", row.shipped, "new", std::nullopt, true);
   if (!USED()) {
-    Refuse(row, "The update holds no table " + row.name + ".");
+    Refuse(row, "The update holds no table " + row.name + ".", log);
     return;
   }
   const Value new_structure = DBSTRUCT();
@@ -232,15 +372,15 @@ void MigrateRow(const PathVars& p, Progress& progress, const std::string& db_nam
   MSGDEBUG("Got New Structure");
 
   if (!bring_recs && Exists(row.file1)) {
-    RebuildTable(p, row, new_structure, progress);
+    RebuildTable(p, row, new_structure, progress, log);
   } else {
-    CopyTable(p, row, progress);
+    CopyTable(p, row, new_structure, progress, bring_recs, log);
   }
 }
 
 }  // namespace
 
-void MigrateTables(const PathVars& p, Progress& progress) {
+void MigrateTables(const PathVars& p, Progress& progress, UpdateLog* log) {
   CallStep step("MIGRATE");
   const std::string updatdef = p.Temp("updatdef");
   if (!Exists(updatdef + ".dbf")) {
@@ -256,7 +396,7 @@ void MigrateTables(const PathVars& p, Progress& progress) {
     }
     while (USED() && !EOF_()) {
       const UpdateDefinitionRow row = CurrentUpdateDefinitionRow();
-      MigrateRow(p, progress, row.name, row.path, row.bring_recs);
+      MigrateRow(p, progress, row.name, row.path, row.bring_recs, log);
       DBSELECTAREA(1);
       DBSKIP(1);
     }

@@ -19,10 +19,13 @@ namespace px {
 
 struct PathVars;
 struct Progress;
+class UpdateLog;
 
 // Expects the installation folder as the current folder and the unpacked archive in
 // the temp folder. Ends with every work area closed and "Databases Updated" shown.
-void MigrateTables(const PathVars& paths, Progress& progress);
+// What happened to each table (copied or rebuilt, record counts, structure changes,
+// values that could not be stored) goes to `log` when one is given.
+void MigrateTables(const PathVars& paths, Progress& progress, UpdateLog* log = nullptr);
 
 }  // namespace px
 

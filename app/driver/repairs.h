@@ -16,12 +16,15 @@ namespace px {
 
 class TControl;
 class TDialog;
+class UpdateLog;
+
+// Each repair notes in `log`, when one is given, what it changed (counts only).
 
 // Deletes the records with a blank key that the first index order puts at the top of
 // customer, cquotes, stdass, glastype, glascat, alumtype, alumcat, staff, users,
 // salesid and custcat, and every cqalt record whose five type fields are all blank.
 // Closes every work area afterwards.
-void CHKBLANK();
+void CHKBLANK(UpdateLog* log = nullptr);
 
 // Removes the cqass rows without a quote code and gives the rows without a serial
 // number the next numbers of sysinfo's counter, in the order of cqass's first index;
@@ -31,7 +34,7 @@ void CHKBLANK();
 // takes cqass's place (serial_journal.h), so that a kill at any point leaves cqass and
 // the counter as they were or both done. Progress texts go to *message and
 // `control` (the index rebuild window's field); all three may be null.
-void CLEANUP(TDialog* window, std::string* message, TControl* control);
+void CLEANUP(TDialog* window, std::string* message, TControl* control, UpdateLog* log = nullptr);
 
 // The next quote serial number from sysinfo's QUOSERIAL, counted up under a record
 // lock; 0 when none could be drawn. The work area selected on entry is selected again.
@@ -65,7 +68,7 @@ class QuoteSerialCounter {
 
 // Fills the label-sheet settings of quotdata's first record when they are empty:
 // LSLENGTH 40 with LSTOP 1, LSWIDTH 135 with LSMARGIN 1.
-void SETUP();
+void SETUP(UpdateLog* log = nullptr);
 
 }  // namespace px
 

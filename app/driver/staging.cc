@@ -38,14 +38,14 @@ void LeaveTemp() {
 // a temporary name and renamed into place once whole, so that a program started while
 // the update runs, or after it was stopped, never finds a file cut short. An installed
 // file that cannot be replaced (in use) raises the error a copy raises for a target it
-// cannot create, and stays as it was.
-void InstallFile(const std::string& name, const std::string& installed) {
+// cannot create, and stays as it was. True when the file was put in place.
+bool InstallFile(const std::string& name, const std::string& installed) {
   Env* env = GetEnv();
   const std::string partial = installed + ".zin";
   if (COPYFILE(name, partial).is_nil()) {
     for (;;) {
       const int code = env->ReplaceFile(partial, installed);
-      if (code == kOsOk) return;
+      if (code == kOsOk) return true;
       Error e = Error::Make("BASE", kErrCreate, 2012);
       e.operation = e.filename = installed;
       e.os_code = code;
@@ -54,6 +54,16 @@ void InstallFile(const std::string& name, const std::string& installed) {
     }
   }
   env->DeleteFile(partial);
+  return false;
+}
+
+// Installs the files and notes in the log which went in and which did not.
+void InstallFiles(UpdateRun& run, const char* kind, const std::vector<std::string>& names) {
+  std::vector<std::string> installed, failed;
+  for (const std::string& name : names) {
+    (InstallFile(name, run.paths.Installed(name)) ? installed : failed).push_back(name);
+  }
+  run.log->Files(kind, installed, failed);
 }
 
 }  // namespace
@@ -84,12 +94,13 @@ void StageArchive(UpdateRun& run, const std::string& base) {
 }
 
 void InstallBitmaps(UpdateRun& run) {
-  const PathVars& p = run.paths;
+  std::vector<std::string> names;
   for (const std::string& name : ListNames("*.bmp")) {
     const std::string upper = UpperText(name);
     if (upper == "LOGOP.BMP" || upper == "LOGO.BMP") continue;
-    InstallFile(name, p.Installed(name));
+    names.push_back(name);
   }
+  InstallFiles(run, "Bitmaps", names);
 }
 
 void SaveOldCatalogue(UpdateRun& run) {
@@ -113,7 +124,7 @@ void InstallProgramFiles(UpdateRun& run) {
   const PathVars& p = run.paths;
   run.progress.Show("Copying EXE files to " + p.to_drive + p.to_path);
   EnterTemp();
-  for (const std::string& name : ListNames("*.exe")) InstallFile(name, p.Installed(name));
+  InstallFiles(run, "Program files", ListNames("*.exe"));
   LeaveTemp();
   MSGDEBUG("Copied EXE'S To " + p.to_drive + p.to_path);
 }
@@ -122,11 +133,14 @@ void InstallLibraries(UpdateRun& run) {
   const PathVars& p = run.paths;
   run.progress.Show("Copying DLL files to " + p.to_drive + p.to_path);
   EnterTemp();
+  std::vector<std::string> installed, failed;
   for (const std::string& name : ListNames("*.dll")) {
     run.progress.Show("Copying " + name + " to " + p.to_drive + p.to_path);
     // The zip library of the installer itself is never installed.
-    if (UpperText(name) != "KVRZIPDLL.DLL") InstallFile(name, p.Installed(name));
+    if (UpperText(name) == "KVRZIPDLL.DLL") continue;
+    (InstallFile(name, p.Installed(name)) ? installed : failed).push_back(name);
   }
+  run.log->Files("Libraries", installed, failed);
   LeaveTemp();
   MSGDEBUG("Copied DLL'S To " + p.to_drive + p.to_path);
 }

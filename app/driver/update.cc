@@ -7,6 +7,7 @@
 #include "app/driver/recovery.h"
 #include "app/driver/snapshot.h"
 #include "app/driver/update1.h"
+#include "app/driver/update_log.h"
 #include "runtime/call_stack.h"
 #include "runtime/dos_path.h"
 #include "runtime/folders.h"
@@ -36,7 +37,7 @@ DriveAndFolder SplitDialogPath(std::string_view value) {
   return out;
 }
 
-void UPDATE() {
+void UPDATE(UpdateLog* log) {
   CallStep step("UPDATE");
   // The per-table working variables of the migration live as long as UPDATE (the memo
   // file names too, so that none outlives it).
@@ -158,12 +159,13 @@ void UPDATE() {
                       .on_init = [](TDialog& shown) { SnapshotDialog(shown, "update_dialog"); }});
 
     if (!confirmed) {
+      if (log != nullptr) log->Abandoned();
       MSGALERT("Installation Abandoned!");
       BREAK();
     }
     const DriveAndFolder from = SplitDialogPath(source);
     const DriveAndFolder to = SplitDialogPath(target);
-    UPDATE1(from.drive, to.drive, TrimRight(to.folder), TrimRight(from.folder), "PX", "PXUPD");
+    UPDATE1(from.drive, to.drive, TrimRight(to.folder), TrimRight(from.folder), "PX", "PXUPD", log);
   });
 }
 

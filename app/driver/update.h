@@ -8,12 +8,16 @@
 
 namespace px {
 
+class UpdateLog;
+
 // Iconises the main window, asks for the update folder (by default D:\; the target is
 // always the current folder), and on OK runs UPDATE1 with the drives and folders split
 // out of both and the archive base name "PXUPD". Cancel or closing the dialog shows
 // "Installation Abandoned!" and updates nothing. Holds the outermost recovery point of
 // the update: every BREAK not caught earlier ends here, and UPDATE returns normally.
-void UPDATE();
+// The source folder, the run's facts and a cancel ("abandoned by the user") go to `log`
+// when one is given.
+void UPDATE(UpdateLog* log = nullptr);
 
 // How the dialog's values are split: drive = the first two characters; folder = the
 // rest, "" when it is only "\" (whole, however long; trailing blanks trimmed). A value

@@ -12,9 +12,11 @@
 #include "app/driver/phase_times.h"
 #include "app/driver/recovery.h"
 #include "app/driver/update_checks.h"
+#include "app/driver/update_log.h"
 #include "app/driver/update_run.h"
 #include "engine/workarea/registry.h"
 #include "runtime/call_stack.h"
+#include "runtime/env.h"
 #include "runtime/folders.h"
 #include "runtime/memvars.h"
 #include "ui/dialog.h"
@@ -58,68 +60,82 @@ void UpdateRun::EndWindows() {
 
 void UPDATE1(const std::string& from_drive, const std::string& to_drive,
              const std::string& to_folder, const std::string& from_folder,
-             const std::string& /*program*/, const std::string& archive_base) {
+             const std::string& /*program*/, const std::string& archive_base, UpdateLog* log) {
   CallStep step("UPDATE1", 1);
   ScopedMemVars vars;
   UpdateRun run;
+  if (log != nullptr) run.log = log;
+  UpdateLog& notes = *run.log;
   run.paths = PathVars::Make(from_drive, to_drive, to_folder, from_folder);
   run.paths.Publish(vars);
   const PathVars& p = run.paths;
   CURSORWAIT();
+  notes.Source(p.from_drvpth, GetEnv()->HostPath(p.from_drvpth));
+  const auto phase = [&](int number, const char* what) {
+    step.set_line(number);
+    notes.Phase(number, what);
+  };
 
   // A check that fails before anything was changed ends the update as a cancel does.
   bool stopped = false;
-  const auto stop_unless_passed = [&stopped](const std::string& alert) {
+  const auto stop_unless_passed = [&](const std::string& alert) {
     if (alert.empty()) return;
     stopped = true;
-    AlertAndBreak(alert);
+    MSGALERT(alert);
+    notes.Stopped(alert);
+    BREAK();
   };
 
   // Recovery point A: a BREAK in phases 3 to 12 goes on with phase 14.
-  RecoveryPoint([&] {
-    step.set_line(3);
+  const bool whole = RecoveryPoint([&] {
+    phase(3, "backup");
     stop_unless_passed(CheckInstallation(p));
-    {
+    const BackupResult backup = [] {
       PhaseTimer t("backup");
-      stop_unless_passed(CheckBackup(BACKZIP()));
-    }
+      return BACKZIP();
+    }();
+    notes.Backup(backup.archive, backup.exit_code);
+    stop_unless_passed(CheckBackup(backup));
 
-    step.set_line(4);
+    phase(4, "source folder");
     EnterFolder(p.from_drive, p.from_path);
     MSGDEBUG("Changed to FROM Directory");
 
-    step.set_line(5);
+    phase(5, "target folder");
     EnterFolder(p.to_drive, p.to_path);
     MSGDEBUG("Changed to TO Directory");
     stop_unless_passed(CheckNothingHeld(p, archive_base));
 
-    step.set_line(6);
+    phase(6, "progress window");
     std::optional<PhaseTimer> staging(std::in_place, "staging");
     OpenProgressDialog(run);
 
-    step.set_line(7);
+    phase(7, "temp folder");
     MAKEDIR(Value::String("temp"));
     if (DIRCHANGE(Value::String("temp")) != 0) AlertAndBreak("Unable to Access Lib Directory");
 
-    step.set_line(8);
-    if (!archive_base.empty()) StageArchive(run, archive_base);
+    phase(8, "unpacking the update");
+    if (!archive_base.empty()) {
+      notes.Archive(p.from_drvpth + archive_base + ".zip");
+      StageArchive(run, archive_base);
+    }
 
-    step.set_line(9);
+    phase(9, "bitmaps");
     InstallBitmaps(run);
 
-    step.set_line(10);
+    phase(10, "target folder");
     EnterFolder(p.to_drive, p.to_path);
     MSGDEBUG("Changed to TO Directory");
 
-    step.set_line(11);
+    phase(11, "saving the catalogue");
     SaveOldCatalogue(run);
 
-    step.set_line(12);
+    phase(12, "table migration");
     staging.reset();
     {
       PhaseTimer t("migration");
       run.progress.Show("Opening Setup Files.");
-      MigrateTables(p, run.progress);
+      MigrateTables(p, run.progress, run.log);
     }
     if (run.rebuild) {
       PhaseTimer t("reset");
@@ -128,24 +144,26 @@ void UPDATE1(const std::string& from_drive, const std::string& to_drive,
   });
 
   if (stopped) return;
+  if (!whole) notes.StretchAbandoned();
 
-  step.set_line(14);
+  phase(14, "closing tables");
   DBCLOSEALL();
 
-  step.set_line(15);
+  phase(15, "index rebuild and repairs");
   RebuildIndexesAndRepair(run);
 
   // A BREAK from here on ends UPDATE1 (UPDATE catches it).
   PhaseTimer install("install");
-  step.set_line(16);
+  phase(16, "program files");
   InstallProgramFiles(run);
-  step.set_line(17);
+  phase(17, "libraries");
   InstallLibraries(run);
-  step.set_line(18);
+  phase(18, "cleaning the temp folder");
   CleanTempArea(run);
 
-  step.set_line(19);
+  phase(19, "closing windows");
   run.EndWindows();
+  notes.Completed();
 }
 
 }  // namespace px

@@ -31,12 +31,16 @@
 
 namespace px {
 
+class UpdateLog;
+
 // Arguments in the order UPDATE passes them: source drive ("D:"), target drive, target
 // folder ("\PX", "" for a root), source folder, program name (not used), archive base
-// name ("PXUPD"; empty skips staging and unpacking).
+// name ("PXUPD"; empty skips staging and unpacking). What the phases do goes to `log`
+// when one is given: the phase reached, the archive, the backup, each table, the
+// repairs and indexes, and whether the update completed or where it stopped.
 void UPDATE1(const std::string& from_drive, const std::string& to_drive,
              const std::string& to_folder, const std::string& from_folder,
-             const std::string& program, const std::string& archive_base);
+             const std::string& program, const std::string& archive_base, UpdateLog* log = nullptr);
 
 }  // namespace px
 

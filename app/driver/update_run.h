@@ -8,6 +8,7 @@
 
 #include "app/driver/path_vars.h"
 #include "app/driver/progress.h"
+#include "app/driver/update_log.h"
 
 namespace px {
 
@@ -27,6 +28,8 @@ struct UpdateRun {
   std::shared_ptr<TDialog> progress_dialog;  // phases 6 to 19
   std::shared_ptr<TDialog> index_window;     // phases 15 to 19
   bool rebuild = false;                      // TREBUILD: the old catalogue was saved
+  UpdateLog no_log;                          // writes nothing
+  UpdateLog* log = &no_log;                  // the run's log, never null
 };
 
 // Shows the alert and abandons the stretch with BREAK.

@@ -3,6 +3,7 @@
 //   PKZIP25 -add ARCHIVE PATTERN...   add the files matching the patterns to the archive
 //   PKZIP ARCHIVE PATTERN...          the same
 //   pkzip -t [-sPASSWORD] ARCHIVE     test the archive: every entry readable, CRC right
+//   pkzip --help | --version          print the usage or the version
 //
 // ARCHIVE gets ".zip" when its name has no extension. Names are DOS paths ("backup\PXB1")
 // or host paths. Each PATTERN is a file name with DOS wildcards ("*.db*"), matched
@@ -29,6 +30,7 @@
 #include "runtime/directory.h"
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
+#include "tools/version.h"
 
 namespace px {
 namespace {
@@ -47,11 +49,33 @@ std::string Upper(std::string s) {
   return s;
 }
 
+constexpr char kUsage[] =
+    "usage: pkzip [-add] ARCHIVE PATTERN...\n"
+    "       pkzip -t [-sPASSWORD] ARCHIVE\n"
+    "       pkzip --help | --version\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: pkzip [-add] ARCHIVE PATTERN...\n"
-               "       pkzip -t [-sPASSWORD] ARCHIVE\n");
+  std::fputs(kUsage, stderr);
   return kExitUsage;
+}
+
+// --help and --version, alone on the command line; -1 for any other command line.
+int HelpOrVersion(const std::vector<std::string>& args) {
+  if (args.size() != 1) return -1;
+  if (args[0] == "--help") {
+    std::fputs(kUsage, stdout);
+    std::fputs(
+        "\nAdds files to a zip archive (\".zip\" is added to a name without extension) or\n"
+        "tests one. Patterns are DOS wildcards, matched without regard to letter case.\n"
+        "\nExample:\n  pkzip -add 'backup\\PXB1' '*.db*'\n",
+        stdout);
+    return kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::printf("pkzip %s\n", kToolsVersion);
+    return kExitOk;
+  }
+  return -1;
 }
 
 // The archive name with ".zip" added when its file part has no extension.
@@ -137,6 +161,7 @@ int Test(const std::string& archive, const std::string& password) {
 
 int Main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (const int code = HelpOrVersion(args); code >= 0) return code;
   bool test = false;
   std::string password;
   size_t i = 0;

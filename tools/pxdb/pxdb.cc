@@ -8,7 +8,9 @@
 
 #include "engine/engine.h"
 #include "tools/pxdb/command.h"
+#include "tools/pxdb/command_examples.h"
 #include "tools/pxdb/table_access.h"
+#include "tools/version.h"
 
 namespace px::pxdb {
 
@@ -19,6 +21,7 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
     InitEngine();
     CLI::App app("pxdb: looks into and repairs the tables of a Parvex installation", "pxdb");
     app.require_subcommand(1, 1);
+    app.set_version_flag("--version", std::string("pxdb ") + kToolsVersion);
     app.fallthrough();  // global options may also follow the command
     GlobalOptions options;
     app.add_flag("--shared", options.shared,
@@ -27,6 +30,9 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
     std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands;
     for (const CommandInfo& info : CommandTable()) {
       CLI::App* sub = app.add_subcommand(info.name, info.summary);
+      if (const char* example = CommandExample(info.name)) {
+        sub->footer(std::string("Example:\n  ") + example);
+      }
       std::unique_ptr<Command> command = info.make();
       command->Define(*sub);
       commands.emplace_back(sub, std::move(command));
@@ -37,7 +43,7 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
     try {
       app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& e) {
-      if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help
+      if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
       Fail(io, e.what());
       return 2;
     }

@@ -210,6 +210,8 @@ class CrashEnv : public EnvWrapper {
   }
 
   void Note(std::string_view name, const char* verb, std::string_view to = {}) {
+    // The installer's log changes in every phase and holds no table: it is left out.
+    if (Relative(name) == "update.log") return;
     Change change;
     const std::string console = console_->str();
     const size_t end = console.find_last_not_of('\n');

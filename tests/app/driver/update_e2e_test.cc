@@ -159,11 +159,13 @@ class UpdateE2eTest : public test::DriverTest {
   std::vector<std::string> RunInstaller() { return RunInstaller(test::Answer({"D:\\"}, "OK")); }
 
   bool Exists(const std::string& name) const { return std::filesystem::exists(Inst(name)); }
-  // The files of the installation folder and their bytes (sub-folders left out).
+  // The files of the installation folder and their bytes (sub-folders left out, and the
+  // installer's own log, which every run adds to).
   std::map<std::string, std::string> Files() const {
     std::map<std::string, std::string> files;
     for (const auto& e : std::filesystem::directory_iterator(Inst())) {
-      if (e.is_regular_file()) files[e.path().filename()] = ReadFileBytes(e.path());
+      if (e.is_regular_file() && e.path().filename() != "update.log")
+        files[e.path().filename()] = ReadFileBytes(e.path());
     }
     return files;
   }
