@@ -11,6 +11,7 @@
 #define PX_APP_DRIVER_UPDATE_CHECKS_H_
 
 #include <string>
+#include <vector>
 
 #include "app/driver/backzip.h"
 
@@ -30,6 +31,15 @@ std::string CheckBackup(const BackupResult& backup);
 // names (source folder + archive_base + ".zip"; skipped when it cannot be read, since
 // unpacking reports that), the tables whose catalogue rows ask for a pack, and cqass.
 std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base);
+
+// The files of the list (names within `folder`, which is "" or ends in a separator)
+// that exist and that another program holds open now (they cannot be opened
+// exclusively): their names upper-cased, each once, in list order.
+std::vector<std::string> FilesHeldElsewhere(const std::string& folder,
+                                            const std::vector<std::string>& files);
+
+// Names joined as "A", "A and B", "A, B and C".
+std::string ListOf(const std::vector<std::string>& names);
 
 }  // namespace px
 

@@ -22,6 +22,7 @@ std::unique_ptr<Command> MakeStructCommand();
 std::unique_ptr<Command> MakeZapCommand();
 std::unique_ptr<Command> MakeRebuildCommand();
 std::unique_ptr<Command> MakeOpenCommand();
+std::unique_ptr<Command> MakeRestoreCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
@@ -51,6 +52,8 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
        MakeOpenCommand},
+      {"restore", "put the tables of a backup archive back: BACKUP.zip [--folder F]",
+       MakeRestoreCommand},
   };
   return table;
 }

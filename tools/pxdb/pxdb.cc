@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/driver/rename_journal.h"
 #include "engine/engine.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/table_access.h"
@@ -17,6 +18,11 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
   Io io{in, out, err};
   try {
     InitEngine();
+    // Tables that a restore or an update was putting in place in this folder when it
+    // was stopped are finished before any command reads them, as pxupdate does.
+    if (!CompletePendingRenames("")) {
+      err << "pxdb: unfinished renames listed in " << kRenameJournal << " could not be completed\n";
+    }
     CLI::App app("pxdb: looks into and repairs the tables of a Parvex installation", "pxdb");
     app.require_subcommand(1, 1);
     app.fallthrough();  // global options may also follow the command
