@@ -10,6 +10,7 @@ std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
+std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakePackCommand();
@@ -28,6 +29,8 @@ const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
       {"struct", "print the fields of a table: NAME TYPE LEN DEC", MakeStructCommand},
       {"dump", "print every record as one JSON object per line", MakeDumpCommand},
+      {"export", "write the records as CSV: FILE [--fields A,B] [--deleted] [--encoding CP]",
+       MakeExportCommand},
       {"count", "print the record count of a table", MakeCountCommand},
       {"eval", "print the value and type of an expression on each record (or --recno N)",
        MakeEvalCommand},
