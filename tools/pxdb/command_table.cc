@@ -14,6 +14,7 @@ std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakePackCommand();
+std::unique_ptr<Command> MakePreviewCommand();
 std::unique_ptr<Command> MakeRestructureCommand();
 std::unique_ptr<Command> MakeSampleCommand();
 std::unique_ptr<Command> MakeIndexCommand();
@@ -55,6 +56,8 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
        MakeOpenCommand},
+      {"preview", "what an update would do, changing nothing: UPDATE [--folder F] [--json]",
+       MakePreviewCommand},
       {"restore", "put the tables of a backup archive back: BACKUP.zip [--folder F]",
        MakeRestoreCommand},
   };
