@@ -9,12 +9,13 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <tuple>
 
 #include "bench/bench_folder.h"
 #include "engine/engine.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
-#include "engine/workarea/work_area.h"
+#include "engine/workarea/structure.h"
 #include "runtime/date.h"
 #include "tools/pxdb/pxdb.h"
 
@@ -39,15 +40,6 @@ class CountingBuffer : public std::streambuf {
   }
 };
 
-FieldDef Def(const char* name, char type, uint32_t len, uint32_t dec = 0) {
-  FieldDef f;
-  f.name = name;
-  f.type = type;
-  f.len = len;
-  f.dec = dec;
-  return f;
-}
-
 // The table, made once for every benchmark of the program.
 class BenchTable {
  public:
@@ -55,18 +47,18 @@ class BenchTable {
     if (!folder_.ok()) return;
     InitEngine();
     file_ = folder_.File("orders.dbf");
-    DBSELECTAREA(0);
-    WorkArea* area = NewAreaInCurrentSlot("");
-    area->CreateFields({Def("CODE", 'C', 10), Def("NAME", 'C', 30), Def("QTY", 'N', 8, 2),
-                        Def("DUE", 'D', 8), Def("OK", 'L', 1), Def("UNITS", 'I', 4),
-                        Def("RATE", 'B', 8, 2)});
-    OpenInfo info;
-    info.area = area->area_number();
-    info.file_name = file_;
-    const bool made = area->Create(info);
-    area->Close();
-    ReleaseCurrentArea();
-    if (!made || !DBUSEAREA(true, "", file_, "ORDERS", false, false)) {
+    Value structure = Value::Array();
+    for (const auto& [name, type, len, dec] : {std::tuple{"CODE", "C", 10, 0},
+                                               {"NAME", "C", 30, 0},
+                                               {"QTY", "N", 8, 2},
+                                               {"DUE", "D", 8, 0},
+                                               {"OK", "L", 1, 0},
+                                               {"UNITS", "I", 4, 0},
+                                               {"RATE", "B", 8, 2}}) {
+      structure.mutable_array().push_back(Value::Array(
+          {Value::String(name), Value::String(type), Value::Integer(len), Value::Integer(dec)}));
+    }
+    if (!DBCREATE(file_, structure) || !DBUSEAREA(true, "", file_, "ORDERS", false, false)) {
       file_.clear();
       return;
     }
