@@ -47,7 +47,8 @@ bool ParseTable(const std::string& bytes, bool want_rows, ShippedTable* table) {
     table->fields.push_back(f);
   }
   table->records = header.record_count;
-  if (!want_rows || header.record_length == 0) return true;
+  if (offset > header.record_length) return false;  // fields beyond the record: damaged
+  if (!want_rows) return true;
   for (uint32_t r = 0; r < header.record_count; ++r) {
     const size_t start = header.header_length + static_cast<size_t>(r) * header.record_length;
     if (start + header.record_length > bytes.size()) break;
