@@ -36,6 +36,8 @@ namespace {
 
 constexpr char kScratch[] = "zzrestor";
 constexpr char kNothingChanged[] = "; nothing was changed";
+// After the backup of the current tables: they are all still in place.
+constexpr char kNothingReplaced[] = "; no table was replaced";
 
 // Removes the scratch folder and whatever an earlier, stopped restore left in it.
 void RemoveScratch() {
@@ -165,7 +167,7 @@ class RestoreCommand : public Command {
     }
     if (!problem.empty()) {
       RemoveScratch();
-      return Fail(io, problem + kNothingChanged);
+      return Fail(io, problem + kNothingReplaced);
     }
     for (const std::string& entry : entries) {
       if (UpperText(entry) != "SYSINFO.DBF") continue;
@@ -184,7 +186,7 @@ class RestoreCommand : public Command {
       case ReplaceOutcome::kUnchanged:
         RemoveScratch();
         return Fail(io, "the tables could not be replaced (DOS error " + std::to_string(os_code) +
-                            ")" + kNothingChanged);
+                            ")" + kNothingReplaced);
       case ReplaceOutcome::kPending:
         return Fail(io, "the restore stopped midway (DOS error " + std::to_string(os_code) +
                             "); it is completed at the next start of pxdb or pxupdate");
