@@ -86,19 +86,24 @@ std::string CheckBackup(const BackupResult& backup) {
   return "";
 }
 
-std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base) {
+std::vector<std::string> FilesTheUpdateChanges(const std::vector<UpdateDefinitionRow>& rows) {
   std::vector<std::string> files = {std::string(kCatalogueFile) + ".dbf"};
-  std::vector<UpdateDefinitionRow> rows;
-  if (!archive_base.empty() &&
-      ReadUpdateDefinition(p.from_drvpth + archive_base + ".zip", kUpdatePassword, &rows)) {
-    for (const UpdateDefinitionRow& row : rows) {
-      if (row.name.empty()) continue;
-      files.push_back(row.name + ".dbf");
-      files.push_back(row.name + ".dbt");
-    }
+  for (const UpdateDefinitionRow& row : rows) {
+    if (row.name.empty()) continue;
+    files.push_back(row.name + ".dbf");
+    files.push_back(row.name + ".dbt");
   }
   for (const std::string& file : TablesPacked()) files.push_back(file);
+  return files;
+}
 
+std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base) {
+  std::vector<UpdateDefinitionRow> rows;
+  if (!archive_base.empty() &&
+      !ReadUpdateDefinition(p.from_drvpth + archive_base + ".zip", kUpdatePassword, &rows)) {
+    rows.clear();
+  }
+  const std::vector<std::string> files = FilesTheUpdateChanges(rows);
   const std::vector<std::string> held = FilesHeldElsewhere(p.to_drvpth, files);
   if (held.empty()) return "";
   return ListOf(held) + (held.size() == 1 ? " is" : " are") +

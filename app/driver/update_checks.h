@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/driver/backzip.h"
+#include "app/driver/update_definition.h"
 
 namespace px {
 
@@ -31,6 +32,11 @@ std::string CheckBackup(const BackupResult& backup);
 // names (source folder + archive_base + ".zip"; skipped when it cannot be read, since
 // unpacking reports that), the tables whose catalogue rows ask for a pack, and cqass.
 std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base);
+
+// The files (relative to the installation folder, the current folder) that an update
+// with these update definition rows replaces or packs: the catalogue, each table of the
+// rows with its memo file, the tables whose catalogue rows ask for a pack, and cqass.
+std::vector<std::string> FilesTheUpdateChanges(const std::vector<UpdateDefinitionRow>& rows);
 
 // The files of the list (names within `folder`, which is "" or ends in a separator)
 // that exist and that another program holds open now (they cannot be opened

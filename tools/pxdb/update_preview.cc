@@ -295,13 +295,10 @@ bool PreviewUpdate(const std::string& archive, UpdatePreview* preview, std::stri
     if (!e.is_dir) installed[UpperText(e.name)] = e.name;
   }
 
-  std::vector<std::string> files = {std::string(kCatalogueFile) + ".dbf"};
   for (const UpdateDefinitionRow& row : rows) {
     if (row.name.empty()) continue;
     TablePreview t;
     t.name = row.name;
-    files.push_back(row.name + ".dbf");
-    files.push_back(row.name + ".dbt");
     const bool is_catalogue = UpperText(row.name) == UpperText(kCatalogueFile);
     std::string bytes;
     ShippedTable shipped;
@@ -332,7 +329,8 @@ bool PreviewUpdate(const std::string& archive, UpdatePreview* preview, std::stri
     preview->tables.push_back(std::move(t));
   }
 
-  preview->in_use = FilesHeldElsewhere("", files);
+  // What the update itself checks before it changes anything.
+  preview->in_use = FilesHeldElsewhere("", FilesTheUpdateChanges(rows));
   for (const std::string& entry : entries) {
     const std::string ext = Extension(entry), upper = UpperText(entry);
     if (entry.find_first_of("/\\") != std::string::npos) continue;

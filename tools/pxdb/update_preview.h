@@ -71,7 +71,8 @@ struct UpdatePreview {
   std::vector<TablePreview> tables;
   bool catalogue_shipped = false;
   std::vector<CatalogueChange> catalogue;
-  std::vector<std::string> in_use;  // files another workstation holds open now
+  // Files the update would replace or pack that another workstation holds open now.
+  std::vector<std::string> in_use;
   std::vector<ProgramFile> program_files;
   uint64_t values_lost = 0;  // the sum of every loss
   // True when the update would apply with no value lost, nothing in use, no problem.
