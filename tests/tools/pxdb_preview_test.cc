@@ -49,14 +49,16 @@ TEST(PxdbPreviewTest, ShowsWhatTheUpdateWouldDoAndChangesNothing) {
     bool hold_customer;
   } cases[] = {
       {"narrowed and dropped", 12, true, false},
-      {"widened", 60, false, false},
+      {"widened, new catalogue", 60, false, false},
       {"widened, table in use", 60, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::ScratchDir dir;
     test::MakeSampleInstallation(dir.File("inst"));
-    test::MakeCustomerUpdate(dir.File("inst"), dir.File("upd"), c.name_len, c.drop_fax);
+    const bool new_catalogue = std::string(c.name).find("catalogue") != std::string::npos;
+    test::MakeCustomerUpdate(dir.File("inst"), dir.File("upd"), c.name_len, c.drop_fax,
+                             new_catalogue);
     const auto before = test::TableFiles(dir.File("inst"));
     const auto old_records = Records("inst/customer.dbf", false);
 
@@ -85,6 +87,20 @@ TEST(PxdbPreviewTest, ShowsWhatTheUpdateWouldDoAndChangesNothing) {
     if (c.name_len > 40) {
       EXPECT_EQ(preview["values_lost"], 0);
       EXPECT_EQ(table["changes"][0]["change"], "widened");
+      EXPECT_EQ(preview["catalogue_shipped"].get<bool>(), new_catalogue);
+      if (new_catalogue) {
+        const Json expected = {{{"change", "new alias"},
+                                {"alias", "PROMO"},
+                                {"index", ""},
+                                {"before", ""},
+                                {"after", ""}},
+                               {{"change", "key changed"},
+                                {"alias", "CUSTOMER"},
+                                {"index", "CUSTNAME"},
+                                {"before", "UPPER(NAME)"},
+                                {"after", "UPPER(NAME)+CODE"}}};
+        EXPECT_EQ(preview["catalogue"], expected);
+      }
       continue;
     }
 

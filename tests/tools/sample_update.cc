@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
 
@@ -30,7 +31,7 @@ void MakeSampleInstallation(const std::string& inst) {
 }
 
 void MakeCustomerUpdate(const std::string& inst, const std::string& upd, int name_len,
-                        bool drop_fax) {
+                        bool drop_fax, bool new_catalogue) {
   const std::string stage = upd + "/stage";
   fs::create_directories(stage);
   const PxdbResult fields = Pxdb({"struct", inst + "/customer.dbf"});
@@ -47,8 +48,33 @@ void MakeCustomerUpdate(const std::string& inst, const std::string& upd, int nam
   Expect(Pxdb(create));
   Expect(Pxdb({"create", stage + "/updatdef.dbf", "DB_NAME:C:12", "PATH:C:40", "BRING_RECS:L:1"}));
   Expect(Pxdb({"append", stage + "/updatdef.dbf"}, "{\"DB_NAME\":\"customer\"}\n"));
-  Expect(Pxdb({"mkupdate", upd + "/PXUPD.zip", "tamrok", stage + "/updatdef.dbf",
-               stage + "/customer.dbf", stage + "/customer.dbt"}));
+  std::vector<std::string> files = {stage + "/updatdef.dbf", stage + "/customer.dbf",
+                                    stage + "/customer.dbt"};
+  if (new_catalogue) {
+    std::vector<std::string> structure = {"create", stage + "/indexdef.dbf"};
+    std::istringstream catalogue_fields(Pxdb({"struct", inst + "/indexdef.dbf"}).out);
+    while (catalogue_fields >> name >> type >> len >> dec) {
+      structure.push_back(name + ":" + type + ":" + std::to_string(len) + ":" +
+                          std::to_string(dec));
+    }
+    Expect(Pxdb(structure));
+    std::string rows;
+    std::istringstream lines(Pxdb({"dump", inst + "/indexdef.dbf"}).out);
+    for (std::string line; std::getline(lines, line);) {
+      nlohmann::json row = nlohmann::json::parse(line);
+      std::string index = row["fields"]["IN_NAME"];
+      if (index.rfind("custname", 0) == 0) row["fields"]["IN_STR"] = "UPPER(NAME)+CODE";
+      rows += row.dump() + "\n";
+    }
+    rows += "{\"DB_ALIAS\":\"PROMO\",\"DB_NAME\":\"promo\"}\n";
+    Expect(Pxdb({"append", stage + "/indexdef.dbf"}, rows));
+    Expect(Pxdb({"append", stage + "/updatdef.dbf"},
+                "{\"DB_NAME\":\"indexdef\",\"BRING_RECS\":true}\n"));
+    files.push_back(stage + "/indexdef.dbf");
+  }
+  std::vector<std::string> mkupdate = {"mkupdate", upd + "/PXUPD.zip", "tamrok"};
+  mkupdate.insert(mkupdate.end(), files.begin(), files.end());
+  Expect(Pxdb(mkupdate));
 }
 
 int RunInstaller(const std::string& inst, const std::string& upd) {

@@ -14,9 +14,10 @@ void MakeSampleInstallation(const std::string& inst);
 
 // The update folder `upd` with PXUPD.zip (password "tamrok") for the installation:
 // customer rebuilt keeping its records, with NAME given name_len characters and, when
-// drop_fax, FAX dropped.
+// drop_fax, FAX dropped. With new_catalogue the update also ships a catalogue that
+// knows a new alias PROMO and indexes customer's CUSTNAME on "UPPER(NAME)+CODE".
 void MakeCustomerUpdate(const std::string& inst, const std::string& upd, int name_len,
-                        bool drop_fax = true);
+                        bool drop_fax = true, bool new_catalogue = false);
 
 // Runs the pxupdate program in `inst` on the console, updating from `upd` (as drive
 // D:); its exit code.
