@@ -99,22 +99,30 @@ const char* Fit(WorkArea* area, uint16_t pos, const DbfField& from, const DbfFie
 std::vector<FieldChange> StructureChanges(const std::vector<DbfField>& before,
                                           const std::vector<DbfField>& after) {
   std::vector<FieldChange> changes;
+  auto note = [&changes](const char* what, const DbfField* was, const DbfField* is) {
+    FieldChange c;
+    c.change = what;
+    c.field = (is != nullptr ? is : was)->name;
+    if (was != nullptr) c.before = *was;
+    if (is != nullptr) c.after = *is;
+    changes.push_back(std::move(c));
+  };
   for (const DbfField& n : after) {
     const DbfField* o = FindField(before, n.name);
     if (o == nullptr) {
-      changes.push_back({"added", n.name, {}, n});
+      note("added", nullptr, &n);
     } else if (o->kind != n.kind) {
-      changes.push_back({"type changed", n.name, *o, n});
+      note("type changed", o, &n);
     } else if (n.len > o->len) {
-      changes.push_back({"widened", n.name, *o, n});
+      note("widened", o, &n);
     } else if (n.len < o->len) {
-      changes.push_back({"narrowed", n.name, *o, n});
+      note("narrowed", o, &n);
     } else if (n.dec != o->dec) {
-      changes.push_back({"decimals changed", n.name, *o, n});
+      note("decimals changed", o, &n);
     }
   }
   for (const DbfField& o : before) {
-    if (FindField(after, o.name) == nullptr) changes.push_back({"dropped", o.name, o, {}});
+    if (FindField(after, o.name) == nullptr) note("dropped", &o, nullptr);
   }
   return changes;
 }
