@@ -144,8 +144,11 @@ TEST_F(PxdbRestoreTest, RestoreKilledMidwayIsCompletedAtTheNextStart) {
   });
   EXPECT_EQ(child.Join(), -1);  // killed
   ASSERT_TRUE(fs::exists(Inst("zzrename.jnl")));
-  // Any pxdb command started in the folder finishes the renames first.
+  // Any pxdb command started in the folder finishes the renames first; asking for help
+  // leaves the folder alone.
   ASSERT_EQ(chdir(Inst().c_str()), 0);
+  EXPECT_EQ(Pxdb({"restore", "--help"}).code, 0);
+  EXPECT_TRUE(fs::exists("zzrename.jnl"));
   EXPECT_EQ(Pxdb({"count", "customer.dbf"}).code, 0);
   ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   ExpectTablesAsBeforeTheUpdate(/*scratch_left=*/true);

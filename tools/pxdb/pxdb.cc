@@ -18,11 +18,6 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
   Io io{in, out, err};
   try {
     InitEngine();
-    // Tables that a restore or an update was putting in place in this folder when it
-    // was stopped are finished before any command reads them, as pxupdate does.
-    if (!CompletePendingRenames("")) {
-      err << "pxdb: unfinished renames listed in " << kRenameJournal << " could not be completed\n";
-    }
     CLI::App app("pxdb: looks into and repairs the tables of a Parvex installation", "pxdb");
     app.require_subcommand(1, 1);
     app.fallthrough();  // global options may also follow the command
@@ -46,6 +41,12 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
       if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help
       Fail(io, e.what());
       return 2;
+    }
+    // Tables that a restore or an update was putting in place in this folder when it
+    // was stopped are finished before any command reads them, as pxupdate does. A
+    // command line that only asks for help leaves the folder alone.
+    if (!CompletePendingRenames("")) {
+      err << "pxdb: unfinished renames listed in " << kRenameJournal << " could not be completed\n";
     }
     for (auto& [sub, command] : commands) {
       if (sub->parsed()) return command->Run(options, io);
