@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "engine/workarea/commands.h"
+#include "engine/workarea/registry.h"
 #include "runtime/env.h"
 #include "tests/engine/workarea/forked_process.h"
 #include "tests/test_util.h"
@@ -46,7 +48,9 @@ class PxdbRestoreTest : public ::testing::Test {
   // Every table file of the backup is back as it was before the update. sysinfo is
   // the exception: its backup counter keeps the higher value of the restore's own
   // backup, so no later backup writes into an archive that exists.
-  void ExpectTablesAsBeforeTheUpdate(bool scratch_left = false) {
+  // counter_after: sysinfo's backup counter after the restore, relative to the number
+  // of the update's backup.
+  void ExpectTablesAsBeforeTheUpdate(bool scratch_left = false, int counter_after = 2) {
     const auto now = test::TableFiles(Inst());
     for (const auto& [name, bytes] : before_) {
       if (name == "sysinfo.dbf") continue;
@@ -54,7 +58,8 @@ class PxdbRestoreTest : public ::testing::Test {
       EXPECT_TRUE(now.at(name) == bytes) << name << " differs";
     }
     const std::string counter = Pxdb({"eval", Inst("sysinfo.dbf"), "BACKUP"}).out;
-    EXPECT_EQ(std::stoi(counter.substr(counter.rfind('\t') + 1)), std::stoi(backup_) + 2)
+    EXPECT_EQ(std::stoi(counter.substr(counter.rfind('\t') + 1)),
+              std::stoi(backup_) + counter_after)
         << counter;
     // A restore killed midway may leave its scratch folder, which the next one clears.
     if (!scratch_left) {
@@ -121,6 +126,19 @@ TEST_F(PxdbRestoreTest, RestoreThatCannotBeDoneChangesNothing) {
     EXPECT_TRUE(test::TableFiles(Inst()) == after_update);
     EXPECT_FALSE(fs::exists(dir_.File(Backup(1))));
   }
+}
+
+// With the backup counter set back (a counter record that could not be locked), the
+// restore's own backup draws the number of the archive being restored and adds to it:
+// what is restored is still what the archive held.
+TEST_F(PxdbRestoreTest, BackupIntoTheArchiveBeingRestoredRestoresItAllTheSame) {
+  DBSELECTAREA(0);
+  ASSERT_TRUE(DBUSEAREA(false, "", Inst("sysinfo"), "SYSINFO", false, false));
+  FIELDPUT(FIELDPOS("BACKUP"), Value::Integer(std::stoi(backup_)));
+  DBCLOSEAREA();
+  const test::PxdbResult r = Pxdb({"restore", Backup(), "--folder", "inst"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ExpectTablesAsBeforeTheUpdate(false, 1);
 }
 
 // Stops the process for good at the second file the restore renames into place.

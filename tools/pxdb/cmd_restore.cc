@@ -1,12 +1,12 @@
 // pxdb restore BACKUP.zip [--folder INSTALLATION]: puts the tables and memo files of a
 // backup archive (backup\PXBn.zip, as the update writes it) back in place.
 //
-// Nothing is changed until the archive has read back whole (every entry against its
-// CRC) and no table it would replace is open elsewhere. Then the current tables are
-// backed up the way the update does (the next PXBn, so that the restore can itself be
-// undone), the archive is unpacked into the scratch folder "zzrestor" of the
-// installation, and its files are renamed over the installed ones as one unit through
-// the rename journal: a restore stopped midway is completed at the next start of pxdb or
+// No table is changed until the archive has read back whole (every entry against its
+// CRC) and no table it would replace is open elsewhere. Then the archive is unpacked
+// into the scratch folder "zzrestor" of the installation, the current tables are backed
+// up the way the update does (the next PXBn, so that the restore can itself be undone),
+// and the unpacked files are renamed over the installed ones as one unit through the
+// rename journal: a restore stopped midway is completed at the next start of pxdb or
 // pxupdate. At the end every index of the catalogue is rebuilt; no table is packed, so
 // the tables are byte for byte those of the backup.
 //
@@ -150,12 +150,6 @@ class RestoreCommand : public Command {
                           " in use on another workstation" + kNothingChanged);
     }
 
-    // A backup of the tables as they are now, checked as the update checks its own.
-    const BackupResult backup = BACKZIP();
-    const std::string backup_problem = CheckBackup(backup);
-    if (!backup_problem.empty()) return Fail(io, backup_problem);
-    io.out << "current tables saved in " << backup.archive << ".zip\n";
-
     problem = Unpack(archive);
     if (problem.empty()) {
       for (const std::string& entry : entries) {
@@ -167,8 +161,19 @@ class RestoreCommand : public Command {
     }
     if (!problem.empty()) {
       RemoveScratch();
-      return Fail(io, problem + kNothingReplaced);
+      return Fail(io, problem + kNothingChanged);
     }
+
+    // A backup of the tables as they are now, checked as the update checks its own. It
+    // is made after unpacking: should it draw the number of the archive being restored,
+    // adding to that archive cannot change what is restored.
+    const BackupResult backup = BACKZIP();
+    const std::string backup_problem = CheckBackup(backup);
+    if (!backup_problem.empty()) {
+      RemoveScratch();
+      return Fail(io, backup_problem);
+    }
+    io.out << "current tables saved in " << backup.archive << ".zip\n";
     for (const std::string& entry : entries) {
       if (UpperText(entry) != "SYSINFO.DBF") continue;
       const double now = BackupCounter("sysinfo", false, 0);
