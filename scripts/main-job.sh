@@ -1,6 +1,7 @@
 #!/bin/sh
 # The main job on an already built tree: generates a sample installation, makes an
-# update for it, installs the update with pxupdate and prints what changed.
+# update for it, previews it with pxdb preview, installs it with pxupdate and prints
+# what changed.
 #
 #   scripts/main-job.sh [BUILD_DIR]
 #
@@ -41,6 +42,13 @@ MIGRATED="customer glastype promo indexdef"
 REPAIRED="cqass"  # its rows without a quote code are removed by the repairs
 count() { if [ -f "$INST/$1.dbf" ]; then "$PXDB" count "$INST/$1.dbf"; else echo "-"; fi; }
 for t in $MIGRATED $REPAIRED; do eval "before_$t=\$(count $t)"; done
+
+echo "== pxdb preview (what the update will do; changes nothing)"
+if "$PXDB" preview "$UPD" --folder "$INST"; then
+  echo "preview: nothing would be lost, nothing is in use"
+else
+  echo "preview: the update would lose values or finds tables in use (exit code 1)"
+fi
 
 echo "== pxupdate"
 export PX_DRIVES="D=$UPD"

@@ -116,8 +116,9 @@ bool RepairCatalogueIndex() {
   return agrees;
 }
 
-void INIT_IDX(bool /*ignored*/, bool zap, TDialog* /*window*/, std::string* message,
-              TControl* control) {
+namespace {
+
+void RebuildFromCatalogue(bool zap, bool pack, std::string* message, TControl* control) {
   ScopedMemVars working;
   working.Create("THEINDEX", Value::String(""));
   working.Create("TINDEXKEY", Value::String(""));
@@ -143,12 +144,23 @@ void INIT_IDX(bool /*ignored*/, bool zap, TDialog* /*window*/, std::string* mess
       ShowProgress(message, control,
                    "Indexing " + UpperText(entry.alias) + " To " + UpperText(entry.index));
       if (zap && entry.zap) DBZAP();
-      if (entry.pack) DBPACK();
+      if (pack && entry.pack) DBPACK();
       if (!entry.index.empty()) CreateEntryIndex(entry, vars);
     }
     DBCLOSEAREA();
   }
   DBCLOSEALL();
+}
+
+}  // namespace
+
+void INIT_IDX(bool /*ignored*/, bool zap, TDialog* /*window*/, std::string* message,
+              TControl* control) {
+  RebuildFromCatalogue(zap, true, message, control);
+}
+
+void RebuildIndexesOnly(std::string* message, TControl* control) {
+  RebuildFromCatalogue(false, false, message, control);
 }
 
 }  // namespace px

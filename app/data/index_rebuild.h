@@ -17,6 +17,10 @@ class TDialog;
 // be null, and so may message.
 void INIT_IDX(bool ignored, bool zap, TDialog* window, std::string* message, TControl* control);
 
+// What INIT_IDX does with both flags false, except that no table is packed either: the
+// tables keep every byte (a restored backup stays as it was saved).
+void RebuildIndexesOnly(std::string* message, TControl* control);
+
 // Every table is found through the catalogue's index, which an update stopped part-way
 // may leave damaged (killed while INIT_IDX rebuilt it) or out of step with the
 // catalogue (killed after the migration put a shipped catalogue in place). Checks

@@ -5,6 +5,7 @@
 #include "app/driver/msgdebug.h"
 #include "app/driver/open_by_alias.h"
 #include "app/driver/recovery.h"
+#include "app/driver/update_definition.h"
 #include "app/driver/update_run.h"
 #include "archive/unzip_file.h"
 #include "engine/workarea/file_ops.h"
@@ -90,7 +91,7 @@ void StageArchive(UpdateRun& run, const std::string& base) {
   // The update definition of an earlier, unfinished update must not be taken for this
   // one's when this archive cannot be unpacked.
   if (FILE(Value::String(zip))) FERASE(std::string_view("updatdef.dbf"));
-  UNZIPFILE(Value::String(zip), Value::String("tamrok"));
+  UNZIPFILE(Value::String(zip), Value::String(kUpdatePassword));
 }
 
 void InstallBitmaps(UpdateRun& run) {

@@ -19,21 +19,10 @@ namespace px {
 
 namespace {
 
-constexpr char kUpdatePassword[] = "tamrok";
 constexpr char kNothingChanged[] = " Nothing has been updated.";
 
 std::string BackupFailed(const std::string& why) {
   return "The Compulsory Backup of Data failed: " + why + "." + kNothingChanged;
-}
-
-// Names joined as "A", "A and B", "A, B and C".
-std::string ListOf(const std::vector<std::string>& names) {
-  std::string text;
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
-    text += names[i];
-  }
-  return text;
 }
 
 // The files (relative to the installation folder) of the tables the index rebuild or
@@ -97,26 +86,40 @@ std::string CheckBackup(const BackupResult& backup) {
   return "";
 }
 
-std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base) {
+std::vector<std::string> FilesTheUpdateChanges(const std::vector<UpdateDefinitionRow>& rows) {
   std::vector<std::string> files = {std::string(kCatalogueFile) + ".dbf"};
-  std::vector<UpdateDefinitionRow> rows;
-  if (!archive_base.empty() &&
-      ReadUpdateDefinition(p.from_drvpth + archive_base + ".zip", kUpdatePassword, &rows)) {
-    for (const UpdateDefinitionRow& row : rows) {
-      if (row.name.empty()) continue;
-      files.push_back(row.name + ".dbf");
-      files.push_back(row.name + ".dbt");
-    }
+  for (const UpdateDefinitionRow& row : rows) {
+    if (row.name.empty()) continue;
+    files.push_back(row.name + ".dbf");
+    files.push_back(row.name + ".dbt");
   }
   for (const std::string& file : TablesPacked()) files.push_back(file);
+  return files;
+}
 
+std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base) {
+  std::vector<UpdateDefinitionRow> rows;
+  if (!archive_base.empty() &&
+      !ReadUpdateDefinition(p.from_drvpth + archive_base + ".zip", kUpdatePassword, &rows)) {
+    rows.clear();
+  }
+  const std::vector<std::string> files = FilesTheUpdateChanges(rows);
+  const std::vector<std::string> held = FilesHeldElsewhere(p.to_drvpth, files);
+  if (held.empty()) return "";
+  return ListOf(held) + (held.size() == 1 ? " is" : " are") +
+         " in use on another workstation. Close ParVex everywhere and run the update again." +
+         kNothingChanged;
+}
+
+std::vector<std::string> FilesHeldElsewhere(const std::string& folder,
+                                            const std::vector<std::string>& files) {
   Env* env = GetEnv();
   std::set<std::string> seen;
   std::vector<std::string> held;
   for (const std::string& file : files) {
     const std::string name = UpperText(file);
     if (!seen.insert(name).second) continue;
-    const std::string path = p.Installed(file);
+    const std::string path = folder + file;
     if (!env->FileExists(path)) continue;
     int code = 0;
     std::unique_ptr<File> f = env->OpenFile(path, FileAccess::kRead, FileShare::kExclusive, &code);
@@ -124,10 +127,16 @@ std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base)
       held.push_back(name);
     }
   }
-  if (held.empty()) return "";
-  return ListOf(held) + (held.size() == 1 ? " is" : " are") +
-         " in use on another workstation. Close ParVex everywhere and run the update again." +
-         kNothingChanged;
+  return held;
+}
+
+std::string ListOf(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text;
 }
 
 }  // namespace px

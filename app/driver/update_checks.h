@@ -11,8 +11,10 @@
 #define PX_APP_DRIVER_UPDATE_CHECKS_H_
 
 #include <string>
+#include <vector>
 
 #include "app/driver/backzip.h"
+#include "app/driver/update_definition.h"
 
 namespace px {
 
@@ -30,6 +32,20 @@ std::string CheckBackup(const BackupResult& backup);
 // names (source folder + archive_base + ".zip"; skipped when it cannot be read, since
 // unpacking reports that), the tables whose catalogue rows ask for a pack, and cqass.
 std::string CheckNothingHeld(const PathVars& p, const std::string& archive_base);
+
+// The files (relative to the installation folder, the current folder) that an update
+// with these update definition rows replaces or packs: the catalogue, each table of the
+// rows with its memo file, the tables whose catalogue rows ask for a pack, and cqass.
+std::vector<std::string> FilesTheUpdateChanges(const std::vector<UpdateDefinitionRow>& rows);
+
+// The files of the list (names within `folder`, which is "" or ends in a separator)
+// that exist and that another program holds open now (they cannot be opened
+// exclusively): their names upper-cased, each once, in list order.
+std::vector<std::string> FilesHeldElsewhere(const std::string& folder,
+                                            const std::vector<std::string>& files);
+
+// Names joined as "A", "A and B", "A, B and C".
+std::string ListOf(const std::vector<std::string>& names);
 
 }  // namespace px
 

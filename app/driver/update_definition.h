@@ -7,6 +7,9 @@
 
 namespace px {
 
+// The password of every update archive.
+inline constexpr char kUpdatePassword[] = "tamrok";
+
 struct UpdateDefinitionRow {
   std::string name;  // DB_NAME right-trimmed: the table's base file name
   std::string path;  // PATH right-trimmed (read, never used to build a file name)

@@ -7,12 +7,9 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
-#include "app/data/index_rebuild.h"
-#include "tools/pxdb/catalogue_check.h"
+#include "tools/pxdb/catalogue_rebuild.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/installation.h"
-#include "ui/dialog.h"
-#include "ui/get.h"
 
 namespace px::pxdb {
 namespace {
@@ -28,22 +25,7 @@ class RebuildCommand : public Command {
     std::string message;
     if (!session.Enter(folder_, &message)) return Fail(io, message);
 
-    // The progress texts are shown in a read-only field, which the console prints
-    // whenever it changes.
-    std::string progress;
-    std::shared_ptr<TDialog> window = TDialog::New({.caption = "Rebuilding Index Files"});
-    std::shared_ptr<TGet> field =
-        TGet::New({.var = BindString(&progress), .owner = window.get(), .read_only = true});
-    window->Activate({.modal = false});
-    INIT_IDX(false, false, window.get(), &progress, field.get());
-    window->End();
-
-    const std::vector<Error>& errors = session.engine().errors();
-    for (const Error& e : errors) io.out << "error: " << Latin1ToUtf8(ERRORMESSAGE(e)) << "\n";
-    const std::vector<std::string> unbuilt = UnbuiltMissingIndexes("");
-    for (const std::string& line : unbuilt) io.out << Latin1ToUtf8(line) << "\n";
-    const int problems = session.message_boxes() + static_cast<int>(errors.size()) +
-                         static_cast<int>(unbuilt.size());
+    const int problems = RebuildCatalogueIndexes(session, io, /*pack=*/true);
     if (problems > 0) {
       return Fail(io, "the rebuild reported " + std::to_string(problems) +
                           (problems == 1 ? " problem" : " problems"));

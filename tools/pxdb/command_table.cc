@@ -10,9 +10,11 @@ std::unique_ptr<Command> MakeCountCommand();
 std::unique_ptr<Command> MakeCreateCommand();
 std::unique_ptr<Command> MakeDumpCommand();
 std::unique_ptr<Command> MakeEvalCommand();
+std::unique_ptr<Command> MakeExportCommand();
 std::unique_ptr<Command> MakeLockCommand();
 std::unique_ptr<Command> MakeMkupdateCommand();
 std::unique_ptr<Command> MakePackCommand();
+std::unique_ptr<Command> MakePreviewCommand();
 std::unique_ptr<Command> MakeRestructureCommand();
 std::unique_ptr<Command> MakeSampleCommand();
 std::unique_ptr<Command> MakeIndexCommand();
@@ -22,11 +24,14 @@ std::unique_ptr<Command> MakeStructCommand();
 std::unique_ptr<Command> MakeZapCommand();
 std::unique_ptr<Command> MakeRebuildCommand();
 std::unique_ptr<Command> MakeOpenCommand();
+std::unique_ptr<Command> MakeRestoreCommand();
 
 const std::vector<CommandInfo>& CommandTable() {
   static const std::vector<CommandInfo> table = {
       {"struct", "print the fields of a table: NAME TYPE LEN DEC", MakeStructCommand},
       {"dump", "print every record as one JSON object per line", MakeDumpCommand},
+      {"export", "write the records as CSV: FILE [--fields A,B] [--deleted] [--encoding CP]",
+       MakeExportCommand},
       {"count", "print the record count of a table", MakeCountCommand},
       {"eval", "print the value and type of an expression on each record (or --recno N)",
        MakeEvalCommand},
@@ -51,6 +56,10 @@ const std::vector<CommandInfo>& CommandTable() {
        MakeRebuildCommand},
       {"open", "open a table by alias as the installer does: ALIAS [--exclusive] [--folder F]",
        MakeOpenCommand},
+      {"preview", "what an update would do, changing nothing: UPDATE [--folder F] [--json]",
+       MakePreviewCommand},
+      {"restore", "put the tables of a backup archive back: BACKUP.zip [--folder F]",
+       MakeRestoreCommand},
   };
   return table;
 }

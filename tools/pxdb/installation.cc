@@ -1,5 +1,6 @@
 #include "tools/pxdb/installation.h"
 
+#include "app/driver/rename_journal.h"
 #include "runtime/env.h"
 #include "ui/backend.h"
 #include "ui/console_backend.h"
@@ -51,6 +52,9 @@ bool InstallationSession::Enter(const std::string& folder, std::string* message)
     }
     restore_.folder = before;
   }
+  // Tables that a restore or an update was putting in place when it was stopped are
+  // finished before anything reads them.
+  CompletePendingRenames("");
   if (!env->FileExists("indexdef.dbf")) {
     *message = "there is no table catalogue indexdef.dbf in " +
                (folder.empty() ? std::string("the current folder") : folder);

@@ -32,8 +32,10 @@ class InstallationSession {
   InstallationSession(const InstallationSession&) = delete;
   InstallationSession& operator=(const InstallationSession&) = delete;
 
-  // Makes the folder ("" for the current one) the current folder; false with the
-  // reason in *message when it cannot be entered or holds no catalogue indexdef.dbf.
+  // Makes the folder ("" for the current one) the current folder and completes the
+  // renames a stopped restore or update left in its journal (rename_journal.h); false
+  // with the reason in *message when it cannot be entered or holds no catalogue
+  // indexdef.dbf.
   bool Enter(const std::string& folder, std::string* message);
 
   // Message boxes shown so far (wait windows and progress texts not counted).

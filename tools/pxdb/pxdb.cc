@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/driver/rename_journal.h"
 #include "engine/engine.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/command_examples.h"
@@ -46,6 +47,12 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
       if (e.get_exit_code() == 0) return app.exit(e, out, err);  // --help, --version
       Fail(io, e.what());
       return 2;
+    }
+    // Tables that a restore or an update was putting in place in this folder when it
+    // was stopped are finished before any command reads them, as pxupdate does. A
+    // command line that only asks for help leaves the folder alone.
+    if (!CompletePendingRenames("")) {
+      err << "pxdb: unfinished renames listed in " << kRenameJournal << " could not be completed\n";
     }
     for (auto& [sub, command] : commands) {
       if (sub->parsed()) return command->Run(options, io);
