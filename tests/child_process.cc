@@ -108,7 +108,7 @@ int StartXvfb(ChildProcess* server, std::string* why) {
     close(fds[0]);
     const std::string fd = std::to_string(fds[1]);
     execl(xvfb.c_str(), xvfb.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-          "-nolisten", "tcp", static_cast<char*>(nullptr));
+          "-br", "-nolisten", "tcp", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
