@@ -15,7 +15,8 @@
 
 namespace px {
 
-const char kErrorDialogCaption[] = "ParVex Update - Run-time Error";
+// Short enough to stand whole in the title bar of a dialog 300 pixels wide.
+const char kErrorDialogCaption[] = "ParVex Run-time Error";
 const char kErrorLogViewer[] = "Notepad.exe error.log";
 
 ErrorDialogLayout ErrorDialogLayoutFor(bool can_retry, bool can_default, bool nt_family) {

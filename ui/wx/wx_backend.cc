@@ -112,9 +112,14 @@ wxWindow* ActiveNative(const TDialog* except = nullptr) {
   return ui.main_window != nullptr ? NativeOf(ui.main_window) : nullptr;
 }
 
-// A window the user can see: shown and not minimised.
+// A window the user can see: shown and not minimised. The main window never counts:
+// it is a minimised stand-in of one cell, which a window manager may bring back when
+// a window closes, and nothing is placed by it.
 bool VisibleOnScreen(wxWindow* w) {
   if (w == nullptr || !w->IsShown()) return false;
+  if (TWindow* main = GetUiState().main_window; main != nullptr && NativeOf(main) == w) {
+    return false;
+  }
   wxWindow* top = wxGetTopLevelParent(w);
   return top == nullptr || !static_cast<wxTopLevelWindow*>(top)->IsIconized();
 }
@@ -253,6 +258,9 @@ void RunBox(wxWindow* parent, const wxString& caption, MessageIcon* icon, const 
   box.SetAffirmativeId(wxID_OK);
   CentreWindow(&box);
   ok->SetFocus();
+  // Once more when it is up: the size the toolkit settles on may differ from the one
+  // the layout asked for.
+  box.CallAfter([&box] { CentreWindow(&box); });
   box.ShowModal();
 }
 
@@ -355,6 +363,9 @@ class WxBackend : public UiBackend {
     auto* dlg = new wxDialog(parent, wxID_ANY, ToWx(d.caption()), wxDefaultPosition, wxDefaultSize,
                              DialogStyle(d) | no_parent);
     dlg->SetClientSize(d.width(), d.height());
+    // A dialog without a sizing frame keeps its size; a window manager then offers no
+    // maximise button, which leaves the caption more room.
+    if (!(d.style() & style::kThickFrame)) dlg->SetSizeHints(dlg->GetSize(), dlg->GetSize());
     if (d.font() != nullptr) dlg->SetFont(ToFont(*d.font()));
     // A dialog given colours of its own (the green index rebuild window) is drawn in
     // them; the others keep the toolkit's.
