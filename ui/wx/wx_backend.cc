@@ -244,7 +244,8 @@ void RunBox(wxWindow* parent, const wxString& caption, MessageIcon* icon, const 
     view->SetFont(wxFontInfo(9).Family(wxFONTFAMILY_TELETYPE));
     line->Add(view, 1, wxEXPAND | wxALL, 8);
   } else {
-    auto* label = new wxStaticText(&box, wxID_ANY, text);
+    auto* label = new wxStaticText(&box, wxID_ANY, wxEmptyString);
+    label->SetLabelText(text);  // an "&" in a message is shown, not taken as a mnemonic
     label->Wrap(480);
     line->Add(label, 1, wxALIGN_CENTRE_VERTICAL | wxTOP | wxBOTTOM | wxRIGHT, 16);
   }
@@ -253,7 +254,7 @@ void RunBox(wxWindow* parent, const wxString& caption, MessageIcon* icon, const 
   ok->SetDefault();
   rows->Add(ok, 0, wxALIGN_CENTRE | wxBOTTOM, 10);
   box.SetSizerAndFit(rows);
-  box.SetMinSize(wxSize(std::max(box.GetSize().x, 240), box.GetSize().y));
+  if (box.GetSize().x < 240) box.SetSize(240, box.GetSize().y);
   box.SetEscapeId(wxID_OK);
   box.SetAffirmativeId(wxID_OK);
   CentreWindow(&box);
