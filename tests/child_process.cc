@@ -16,7 +16,7 @@ namespace px::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& folder,
-                           const std::string& output_file) {
+                           const std::string& output_file, const std::string& error_file) {
   std::vector<std::string> envs;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string s(*e);
@@ -39,6 +39,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                         ? open("/dev/null", O_RDWR)
                         : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out >= 0) dup2(out, 1);
+    if (!error_file.empty()) {
+      const int err = open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err >= 0) dup2(err, 2);
+    }
     const int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
     execve(args[0], args.data(), envp.data());

@@ -61,7 +61,8 @@ class WindowTest : public test::DriverTest {
     env.push_back("PX_DRIVES=" + drives);
     env.push_back("PX_SNAPSHOT_DIR=" + shots_);
     const std::string out = scratch_.path() + "/installer.out";
-    ChildProcess installer({PX_PXUPDATE_BINARY}, env, Inst(), out);
+    const std::string err = scratch_.path() + "/installer.err";
+    ChildProcess installer({PX_PXUPDATE_BINARY}, env, Inst(), out, err);
     const std::string dialog = desktop_.WaitWindow("^Update ParVex$");
     if (dialog.empty()) {
       ADD_FAILURE() << "the update dialog did not come up";
@@ -87,6 +88,9 @@ class WindowTest : public test::DriverTest {
       usleep(100000);
     }
     EXPECT_EQ(code, 0) << "the installer did not end";
+    // The toolkit has nothing to complain of.
+    const std::string complaints = test::ReadFileBytes(err);
+    EXPECT_EQ(complaints.find("Gtk-"), std::string::npos) << complaints;
     return test::ReadFileBytes(out);
   }
 
