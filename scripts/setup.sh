@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES="build-essential cmake ninja-build pkg-config ccache googletest libgtest-dev \
 libgmock-dev libbenchmark-dev libwxgtk3.2-dev libzip-dev nlohmann-json3-dev libcli11-dev \
-xvfb xdotool clang libclang-rt-14-dev zip unzip shapelib python3"
+xvfb xdotool openbox clang libclang-rt-14-dev zip unzip shapelib python3"
 
 missing=""
 for p in $PACKAGES; do

@@ -16,7 +16,7 @@ namespace px::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& folder,
-                           const std::string& output_file) {
+                           const std::string& output_file, const std::string& error_file) {
   std::vector<std::string> envs;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string s(*e);
@@ -39,6 +39,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                         ? open("/dev/null", O_RDWR)
                         : open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out >= 0) dup2(out, 1);
+    if (!error_file.empty()) {
+      const int err = open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err >= 0) dup2(err, 2);
+    }
     const int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
     execve(args[0], args.data(), envp.data());
@@ -108,7 +112,7 @@ int StartXvfb(ChildProcess* server, std::string* why) {
     close(fds[0]);
     const std::string fd = std::to_string(fds[1]);
     execl(xvfb.c_str(), xvfb.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-          "-nolisten", "tcp", static_cast<char*>(nullptr));
+          "-br", "-nolisten", "tcp", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

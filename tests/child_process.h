@@ -15,9 +15,11 @@ class ChildProcess {
   ChildProcess() = default;
   // Starts argv[0] with the arguments in `folder` (empty: the current folder), with the
   // environment of this process plus `env` ("NAME=value", replacing variables of the
-  // same name). Standard output goes to `output_file` when given, else to /dev/null.
+  // same name). Standard output goes to `output_file` when given, else to /dev/null;
+  // standard error to `error_file` when given, else where this process's goes.
   ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-               const std::string& folder = "", const std::string& output_file = "");
+               const std::string& folder = "", const std::string& output_file = "",
+               const std::string& error_file = "");
   ~ChildProcess() { Kill(); }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

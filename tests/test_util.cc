@@ -47,7 +47,7 @@ int64_t FileSize(const std::string& host_path) {
 
 std::string ArtefactDir() {
   const char* dir = std::getenv("PX_TEST_BINARY_DIR");
-  if (dir != nullptr && *dir) return std::string(dir) + "/artefacts";
+  if (dir != nullptr && *dir) return std::string(dir) + "/tests/artefacts";
   return "/tmp/px-artefacts";
 }
 

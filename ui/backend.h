@@ -58,9 +58,14 @@ class UiBackend {
   virtual void SetCursor(CursorShape shape) = 0;
   // Dispatches every waiting message; false when a request to quit was taken.
   virtual bool PumpMessages() = 0;
+  // Repaints the windows that need it without taking any input: for work that runs
+  // while a box is up and does not pump messages itself (a program being waited for).
+  virtual void Repaint() = 0;
   // The system's folder chooser, opening on a host folder; the chosen host folder or
   // "" on cancel.
   virtual std::string ChooseFolder(const std::string& title, const std::string& start_folder) = 0;
+  // Shows a text (a log file) in a window of its own and waits until it is closed.
+  virtual void ShowText(const std::string& caption, const std::string& text) = 0;
   // A number naming the active window to other programs, 0 when none.
   virtual int64_t ActiveWindowHandle() = 0;
   // Saves a picture of the dialog as it is on the screen to a PNG file; false when

@@ -249,6 +249,15 @@ bool ConsoleBackend::PumpMessages() {
   return true;
 }
 
+void ConsoleBackend::Repaint() {}
+
+void ConsoleBackend::ShowText(const std::string& caption, const std::string& text) {
+  Line(caption, "");
+  *out_ << text;
+  if (!text.empty() && text.back() != '\n') *out_ << '\n';
+  out_->flush();
+}
+
 std::string ConsoleBackend::ChooseFolder(const std::string& title, const std::string&) {
   Line(title, "Choose a folder");
   if (!script_.empty()) {

@@ -64,6 +64,8 @@ class ConsoleBackend : public UiBackend {
   void FocusControl(TControl& control) override;
   void SetCursor(CursorShape shape) override;
   bool PumpMessages() override;
+  void Repaint() override;
+  void ShowText(const std::string& caption, const std::string& text) override;
   std::string ChooseFolder(const std::string& title, const std::string& start_folder) override;
   int64_t ActiveWindowHandle() override;
   bool SaveImage(TDialog& dialog, const std::string& png_path) override;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "runtime/env.h"
+#include "ui/backend.h"
 #include "ui/button.h"
 #include "ui/dialog.h"
 #include "ui/font.h"
@@ -14,7 +15,8 @@
 
 namespace px {
 
-const char kErrorDialogCaption[] = "ParVex Update - Run-time Error";
+// Short enough to stand whole in the title bar of a dialog 300 pixels wide.
+const char kErrorDialogCaption[] = "ParVex Run-time Error";
 const char kErrorLogViewer[] = "Notepad.exe error.log";
 
 ErrorDialogLayout ErrorDialogLayoutFor(bool can_retry, bool can_default, bool nt_family) {
@@ -42,13 +44,17 @@ std::string ErrorLogViewerLine() {
 
 void OpenErrorLog() {
   if (WINEXEC(ErrorLogViewerLine()) > 31) return;
-  // No Notepad here: the desktop's viewer for the file, named as it exists.
-  const std::string path = GetEnv()->HostPath(ErrorLogPath("error.log"));
-  WINEXEC("xdg-open \"" + path + "\"");
+  // No Notepad here. A desktop's own opener may start nothing at all when no viewer is
+  // installed, so the log is shown in a window of the installer's own.
+  std::string text;
+  if (!ReadWholeFile(ErrorLogPath("error.log"), &text)) text = "The file Error.log cannot be read.";
+  GetUiBackend().ShowText("Error.log", text);
 }
 
 ErrorChoice RunErrorDialog(const Error& e, const std::vector<std::string>& stack_lines) {
-  const ErrorDialogLayout l = ErrorDialogLayoutFor(e.can_retry, e.can_default);
+  // The taller layout of the later hosts: in the shorter one the buttons' row cuts into
+  // the stack list.
+  const ErrorDialogLayout l = ErrorDialogLayoutFor(e.can_retry, e.can_default, true);
   const int u = kErrorDialogUnit;
   TDialogArgs da;
   da.top = 0;

@@ -50,8 +50,8 @@ ErrorChoice RunErrorDialog(const Error& e, const std::vector<std::string>& stack
 // the log's path.
 std::string ErrorLogViewerLine();
 
-// Opens the log file in a text viewer (ErrorLogViewerLine; without that viewer, the
-// desktop's viewer for the file).
+// Opens the log file in a text viewer (ErrorLogViewerLine); without that viewer, shows
+// the log in a window of its own (or says that there is no log to show).
 void OpenErrorLog();
 
 }  // namespace px

@@ -2,6 +2,7 @@
 
 #include "runtime/env.h"
 #include "runtime/process.h"
+#include "ui/backend.h"
 #include "ui/messages.h"
 
 namespace px {
@@ -39,8 +40,9 @@ int WAITRUN(const std::string& command_line, int show_mode) {
   LaunchRequest request;
   int os_code = 0;
   if (!PrepareLaunch(command_line, show_mode, &request, &os_code)) return -1;
+  // The caller takes no input while it waits, but the boxes it shows keep being painted.
   const LaunchResult r = GetProcessRunner()->Run(
-      request, true, [] { SYSREFRESH(); }, nullptr);
+      request, true, [] { SYSREFRESH(); }, [] { GetUiBackend().Repaint(); });
   return r.started ? r.exit_code : -1;
 }
 

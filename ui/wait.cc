@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/env.h"
+#include "ui/backend.h"
 #include "ui/dialog.h"
 #include "ui/messages.h"
 #include "ui/say.h"
@@ -15,11 +16,14 @@ void WAITSECONDS(double n) {
   const int64_t start = env->NowMicros();
   const int64_t span = static_cast<int64_t>(n * 1000) * 1000;
   // Sleeping in short steps instead of spinning keeps the processor free; each step
-  // goes through the clock, so a test clock finishes at once.
+  // goes through the clock, so a test clock finishes at once. No input is taken
+  // meanwhile, but a box that is up stays painted.
+  UiBackend& ui = GetUiBackend();
   for (;;) {
     const int64_t left = span - (env->NowMicros() - start);
     if (left <= 0) break;
     env->SleepMicros(std::min<int64_t>(left, 10000));
+    ui.Repaint();
   }
 }
 
@@ -49,7 +53,8 @@ void MSGRUN(const Value& text, const Value& caption, std::function<void(TDialog&
   say.owner = dialog.get();
   say.centred = true;
   say.width = dialog->width();
-  say.height = 14;
+  // Room for the letters that reach below the line.
+  say.height = 18;
   TSay::New(say);
   if (!action) action = [](TDialog&) { WAITSECONDS(1); };
   TDialogActivateArgs act;

@@ -123,6 +123,7 @@ void UPDATE(UpdateLog* log) {
                       },
                   .width = UnitsAcross(45),
                   .height = UnitsDown(12),
+                  .is_default = true,
                   .pixel = true});
     // Cancel leaves without validating the field, so that an empty source does not
     // keep the user in the dialog.

@@ -259,11 +259,23 @@ TEST_F(ErrorSysTest, DialogShowsStackListWithFirstLineSelected) {
                    }});
   EXPECT_EQ(RunErrorDialog(e, {"   Called from A(1)", "   Called from B(2)"}), ErrorChoice::kQuit);
   EXPECT_EQ(width, 300);
-  EXPECT_EQ(height, 200);
+  EXPECT_EQ(height, 250);
   EXPECT_EQ(captions,
             (std::vector<std::string>{"&Quit@74", "&Default@216", "See Error.log file@200"}));
   EXPECT_EQ(items.size(), 2u);
   EXPECT_EQ(selected, 1);
+}
+
+TEST_F(ErrorSysTest, LogIsShownByTheInstallerWhenNoViewerIsInstalled) {
+  test::ScratchDir dir;
+  test::WriteFileBytes(dir.File("Error.log"), "Application\r\n===========\r\n");
+  backend_.Script({{}, "See Error.log file", nullptr});
+  backend_.Script({{}, "Quit", nullptr});
+  EXPECT_EQ(RunErrorDialog(OpenError(), {}), ErrorChoice::kQuit);
+  const std::vector<std::string> lines = TakeLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "[Error.log] ");
+  EXPECT_EQ(lines[2], "Application\r");
 }
 
 TEST(ErrorLogTest, SectionsAndFormats) {
