@@ -35,8 +35,12 @@ class UpdateLogRecorder : public UiBackend {
   void FocusControl(TControl& control) override { inner_.FocusControl(control); }
   void SetCursor(CursorShape shape) override { inner_.SetCursor(shape); }
   bool PumpMessages() override { return inner_.PumpMessages(); }
+  void Repaint() override { inner_.Repaint(); }
   std::string ChooseFolder(const std::string& title, const std::string& start_folder) override {
     return inner_.ChooseFolder(title, start_folder);
+  }
+  void ShowText(const std::string& caption, const std::string& text) override {
+    inner_.ShowText(caption, text);
   }
   int64_t ActiveWindowHandle() override { return inner_.ActiveWindowHandle(); }
   bool SaveImage(TDialog& dialog, const std::string& png_path) override {

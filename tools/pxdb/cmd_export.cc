@@ -57,8 +57,7 @@ class ExportCommand : public Command {
                    "code page of the table: cp1252 (default), cp850, latin1");
     sub.footer(
         "Writes CSV (RFC 4180, UTF-8, CR LF) to standard output: a header row of field\n"
-        "names, then one row per record. Dates are YYYY-MM-DD, logicals T or F.\n\n"
-        "Example: pxdb export customer.dbf --fields CODE,NAME,OPENED > customer.csv");
+        "names, then one row per record. Dates are YYYY-MM-DD, logicals T or F.");
   }
 
   int Run(const GlobalOptions& options, Io& io) override {

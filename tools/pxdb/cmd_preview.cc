@@ -152,8 +152,7 @@ class PreviewCommand : public Command {
         "is rebuilt or copied, its structure changes and the values that would be cut,\n"
         "turned to asterisks or lost (with the first record numbers); the catalogue's\n"
         "changes; the files held by another workstation; the program files replaced.\n"
-        "Exit code 0 when nothing would be lost and nothing is in use, else 1.\n\n"
-        "Example: pxdb preview /media/usb --folder /srv/parvex");
+        "Exit code 0 when nothing would be lost and nothing is in use, else 1.");
   }
 
   int Run(const GlobalOptions&, Io& io) override {

@@ -100,8 +100,7 @@ class RestoreCommand : public Command {
     sub.footer(
         "The archive is tested first and nothing changes while a table it would replace is\n"
         "open elsewhere. The current tables are backed up to the next backup\\PXBn.zip, the\n"
-        "files are replaced as one unit and every index of the catalogue is rebuilt.\n\n"
-        "Example: pxdb restore backup/PXB1.zip --folder /srv/parvex");
+        "files are replaced as one unit and every index of the catalogue is rebuilt.");
     sub.add_option("BACKUP", archive_, "backup archive, for example backup/PXB1.zip")->required();
     sub.add_option("--folder", folder_, "installation folder (default: the current folder)");
   }

@@ -25,6 +25,9 @@ const char* CommandExample(std::string_view command) {
       {"sample", "pxdb sample /tmp/parvex --scale 10"},
       {"rebuild", "pxdb rebuild /srv/parvex"},
       {"open", "pxdb open CUSTOMER --folder /srv/parvex"},
+      {"preview", "pxdb preview /media/usb --folder /srv/parvex"},
+      {"restore", "pxdb restore backup/PXB1.zip --folder /srv/parvex"},
+      {"export", "pxdb export customer.dbf --fields CODE,NAME,OPENED > customer.csv"},
   };
   for (const auto& [name, example] : kExamples) {
     if (name == command) return example;

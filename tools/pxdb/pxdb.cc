@@ -31,11 +31,12 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
     std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands;
     for (const CommandInfo& info : CommandTable()) {
       CLI::App* sub = app.add_subcommand(info.name, info.summary);
-      if (const char* example = CommandExample(info.name)) {
-        sub->footer(std::string("Example:\n  ") + example);
-      }
       std::unique_ptr<Command> command = info.make();
       command->Define(*sub);
+      if (const char* example = CommandExample(info.name)) {
+        const std::string notes = sub->get_footer();
+        sub->footer(notes + (notes.empty() ? "" : "\n\n") + "Example:\n  " + example);
+      }
       commands.emplace_back(sub, std::move(command));
     }
 
