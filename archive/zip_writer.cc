@@ -262,7 +262,14 @@ bool WriteZip(const std::string& archive, const std::vector<ZipInput>& inputs,
   std::unique_ptr<ParallelDeflate> parallel;
   if (threads > 1) {
     parallel = std::make_unique<ParallelDeflate>(archive, inputs, threads, Level(options));
-    if (!parallel->Deflate(error)) return false;
+    if (!parallel->Deflate(error)) {
+      // The parts are only a way to use every core: when they fail, the archive is
+      // written on one thread, which fails only where a one-thread writer would.
+      parallel.reset();
+      ZipWriteOptions one = options;
+      one.threads = 1;
+      return WriteZip(archive, inputs, one, error);
+    }
   }
   zip_t* za = OpenArchive(archive, ZIP_CREATE | (options.new_archive ? ZIP_TRUNCATE : 0), error);
   if (za == nullptr) return false;
