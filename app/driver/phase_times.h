@@ -2,7 +2,8 @@
 //
 // With the environment variable PX_PHASE_TIMES set (to anything but "0"), a PhaseTimer
 // writes "phase NAME SECONDS PEAK_KB" to standard error when it goes, also when a BREAK
-// leaves the phase early; PEAK_KB is the process's peak resident memory so far. Without it, it does nothing. Nothing is shown to the user either way.
+// leaves the phase early; PEAK_KB is the process's peak resident memory so far. Without
+// it, it does nothing. Nothing is shown to the user either way.
 #ifndef PX_APP_DRIVER_PHASE_TIMES_H_
 #define PX_APP_DRIVER_PHASE_TIMES_H_
 
