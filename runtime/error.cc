@@ -113,6 +113,12 @@ ScopedErrorHandler::~ScopedErrorHandler() {
   SetErrorHandler(std::move(previous_));
 }
 
+QuietErrors::QuietErrors()
+    : handler_([this](Error& e) {
+        if (!first_) first_ = e;
+        return ErrorAnswer::Default();
+      }) {}
+
 ScopedErrorObserver::ScopedErrorObserver(std::function<void(const Error&)> observer) {
   previous_ = SetErrorHandler([this, observer = std::move(observer)](Error& e) {
     observer(e);

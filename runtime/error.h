@@ -15,6 +15,7 @@
 #define PX_RUNTIME_ERROR_H_
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,25 @@ class ScopedErrorHandler {
 
  private:
   ErrorHandler previous_;
+};
+
+// Answers every error raised during the life of the object with its default, showing
+// none, and keeps the first: for reading a table on the side (the catalogue, a scratch
+// copy) where any error only means that it could not be read.
+class QuietErrors {
+ public:
+  QuietErrors();
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+  bool failed() const { return first_.has_value(); }
+  // The first error raised since the start or the last Reset(); nullptr when none.
+  const Error* first() const { return first_ ? &*first_ : nullptr; }
+  void Reset() { first_.reset(); }
+
+ private:
+  std::optional<Error> first_;
+  ScopedErrorHandler handler_;
 };
 
 // Shows each error raised during the life of the object to an observer, then hands it

@@ -93,22 +93,18 @@ bool CatalogueIndexAgrees() {
 }  // namespace
 
 bool RepairCatalogueIndex() {
-  bool failed = false;
-  ScopedErrorHandler quiet([&failed](Error&) {
-    failed = true;
-    return ErrorAnswer::Default();
-  });
+  QuietErrors quiet;
   const int selected = SELECT();
   DBSELECTAREA(0);
   bool agrees = false;
   // Exclusive: a catalogue another workstation uses is left as it is.
   if (DBUSEAREA(false, "", kCatalogueFile, kCatalogueAlias, false, false)) {
-    agrees = CatalogueIndexAgrees() && !failed;
+    agrees = CatalogueIndexAgrees() && !quiet.failed();
     if (!agrees) {
       ORDLISTCLEAR();
-      failed = false;
+      quiet.Reset();
       DBCREATEINDEX(kCatalogueFile, kCatalogueKeyText, CatalogueKeyBlock(), false);
-      agrees = !failed && CatalogueIndexAgrees() && !failed;
+      agrees = !quiet.failed() && CatalogueIndexAgrees() && !quiet.failed();
     }
     DBCLOSEAREA();
   }

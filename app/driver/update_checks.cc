@@ -29,15 +29,11 @@ std::string BackupFailed(const std::string& why) {
 // the repairs pack, from the catalogue as it is now.
 std::vector<std::string> TablesPacked() {
   std::vector<std::string> files;
-  bool failed = false;
-  ScopedErrorHandler quiet([&failed](Error&) {
-    failed = true;
-    return ErrorAnswer::Default();
-  });
+  QuietErrors quiet;
   const int area = SELECT();
   DBSELECTAREA(0);
   if (DBUSEAREA(false, "", std::string(kCatalogueFile), "PXCHKCAT", true, true)) {
-    for (DBGOTOP(); !EOF_() && !failed; DBSKIP(1)) {
+    for (DBGOTOP(); !EOF_() && !quiet.failed(); DBSKIP(1)) {
       const bool packed = CatalogueFlag("PACK") && !CatalogueFlag("LIB");
       if (!packed && UpperText(CatalogueText("DB_ALIAS")) != "CQASS") continue;
       const std::string name = CatalogueText("DB_NAME");

@@ -85,22 +85,19 @@ bool ReadUpdateDefinition(const std::string& archive, const std::string& passwor
   if (ReadArchiveEntry(archive, "updatdef.dbf", password, &bytes) != 0) return false;
   ScratchFile scratch(bytes);
   if (scratch.name().empty()) return false;
-  bool failed = false;
-  ScopedErrorHandler quiet([&failed](Error&) {
-    failed = true;
-    return ErrorAnswer::Default();
-  });
+  QuietErrors quiet;
   const int area = SELECT();
   DBSELECTAREA(0);
   // Deleted rows stay hidden, as in the migration's walk.
-  if (DBUSEAREA(false, "", scratch.name(), "PXUPDDEF", false, true)) {
-    for (DBGOTOP(); !EOF_() && !failed; DBSKIP(1)) rows->push_back(CurrentUpdateDefinitionRow());
+  const bool opened = DBUSEAREA(false, "", scratch.name(), "PXUPDDEF", false, true);
+  if (opened) {
+    for (DBGOTOP(); !EOF_() && !quiet.failed(); DBSKIP(1)) {
+      rows->push_back(CurrentUpdateDefinitionRow());
+    }
     DBCLOSEAREA();
-  } else {
-    failed = true;
   }
   DBSELECTAREA(area);
-  return !failed;
+  return opened && !quiet.failed();
 }
 
 }  // namespace px

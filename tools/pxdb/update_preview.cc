@@ -130,14 +130,11 @@ std::vector<FieldChange> StructureChanges(const std::vector<DbfField>& before,
 // Opens an installed table shared and read-only in a new area; nullptr when it cannot
 // be opened (the reason in *problem).
 WorkArea* OpenInstalled(const std::string& name, const char* alias, std::string* problem) {
-  std::string why;
-  ScopedErrorHandler quiet([&why](Error& e) {
-    if (why.empty()) why = ERRORMESSAGE(e);
-    return ErrorAnswer::Default();
-  });
+  QuietErrors quiet;
   DBSELECTAREA(0);
   if (!DBUSEAREA(false, "", name, alias, true, true)) {
-    *problem = "cannot open " + name + ".dbf" + (why.empty() ? "" : ": " + why);
+    *problem = "cannot open " + name + ".dbf" +
+               (quiet.failed() ? ": " + ERRORMESSAGE(*quiet.first()) : std::string());
     return nullptr;
   }
   return CurrentArea();
