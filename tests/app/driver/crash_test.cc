@@ -48,6 +48,7 @@
 #include "runtime/call_stack.h"
 #include "runtime/error.h"
 #include "tests/app/driver/driver_fixture.h"
+#include "tests/change_watching_env.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -135,70 +136,22 @@ struct Change {
 // Notes every change made to a file or folder with its phase, and kills the process
 // (SIGKILL) just before the change numbered kill_at (from 1), once last_words has been
 // told which change it is.
-class CrashEnv : public EnvWrapper {
+class CrashEnv : public test::ChangeWatchingEnv {
  public:
   CrashEnv(Env* target, std::string root, const std::ostringstream* console, int64_t kill_at)
-      : EnvWrapper(target), root_(std::move(root) + "/"), console_(console), kill_at_(kill_at) {}
+      : ChangeWatchingEnv(target, /*sync_to_disk=*/false),
+        root_(std::move(root) + "/"),
+        console_(console),
+        kill_at_(kill_at) {}
 
   // Called before the first change of each stretch of changes of one phase.
   std::function<void(int64_t)> on_stretch;
   std::function<void(const Change&)> last_words;
   const std::vector<Change>& changes() const { return changes_; }
 
-  class CountingFile : public File {
-   public:
-    CountingFile(std::unique_ptr<File> f, CrashEnv* env) : f_(std::move(f)), env_(env) {}
-    int64_t ReadAt(uint64_t o, void* b, size_t n) override { return f_->ReadAt(o, b, n); }
-    int64_t WriteAt(uint64_t o, const void* b, size_t n) override {
-      env_->Note(f_->host_path(), "write");
-      return f_->WriteAt(o, b, n);
-    }
-    int64_t Size() override { return f_->Size(); }
-    bool Truncate(uint64_t s) override {
-      env_->Note(f_->host_path(), "truncate");
-      return f_->Truncate(s);
-    }
-    // A killed process loses nothing it has handed to the system: syncing to disk
-    // would only make the test slow.
-    bool Sync() override { return true; }
-    bool Lock(uint64_t o, uint64_t l, bool e, bool w) override { return f_->Lock(o, l, e, w); }
-    bool Unlock(uint64_t o, uint64_t l) override { return f_->Unlock(o, l); }
-    int os_error() const override { return f_->os_error(); }
-    const std::string& host_path() const override { return f_->host_path(); }
-
-   private:
-    std::unique_ptr<File> f_;
-    CrashEnv* env_;
-  };
-
-  std::unique_ptr<File> OpenFile(std::string_view n, FileAccess a, FileShare s, int* c) override {
-    auto f = EnvWrapper::OpenFile(n, a, s, c);
-    return f == nullptr ? nullptr : std::make_unique<CountingFile>(std::move(f), this);
-  }
-  std::unique_ptr<File> CreateFile(std::string_view n, FileShare s, int* c) override {
-    Note(n, "create");
-    auto f = EnvWrapper::CreateFile(n, s, c);
-    return f == nullptr ? nullptr : std::make_unique<CountingFile>(std::move(f), this);
-  }
-  int DeleteFile(std::string_view n) override {
-    Note(n, "delete");
-    return EnvWrapper::DeleteFile(n);
-  }
-  int RenameFile(std::string_view from, std::string_view to) override {
-    Note(from, "rename", to);
-    return EnvWrapper::RenameFile(from, to);
-  }
-  int ReplaceFile(std::string_view from, std::string_view to) override {
-    Note(from, "rename", to);
-    return EnvWrapper::ReplaceFile(from, to);
-  }
-  int MakeDir(std::string_view n) override {
-    Note(n, "make folder");
-    return EnvWrapper::MakeDir(n);
-  }
-  int RemoveDir(std::string_view n) override {
-    Note(n, "remove folder");
-    return EnvWrapper::RemoveDir(n);
+  // A replacement is a rename to the tests: both put a file in place of another.
+  void OnChange(std::string_view name, const char* verb, std::string_view to) override {
+    Note(name, std::string_view(verb) == "replace" ? "rename" : verb, to);
   }
 
  private:

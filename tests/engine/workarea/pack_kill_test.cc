@@ -26,6 +26,7 @@
 #include "engine/workarea/orders.h"
 #include "engine/workarea/registry.h"
 #include "runtime/error.h"
+#include "tests/change_watching_env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 
@@ -47,59 +48,13 @@ constexpr int kDefaultRecords = 80000;
 #endif
 
 // Counts the changes made to files and kills the process just before a chosen one.
-class KillingEnv : public EnvWrapper {
+class KillingEnv : public test::ChangeWatchingEnv {
  public:
-  explicit KillingEnv(int64_t kill_at) : EnvWrapper(Env::Posix()), kill_at_(kill_at) {}
+  explicit KillingEnv(int64_t kill_at) : ChangeWatchingEnv(Env::Posix()), kill_at_(kill_at) {}
 
-  class CountingFile : public File {
-   public:
-    CountingFile(std::unique_ptr<File> f, KillingEnv* env) : f_(std::move(f)), env_(env) {}
-    int64_t ReadAt(uint64_t o, void* b, size_t n) override { return f_->ReadAt(o, b, n); }
-    int64_t WriteAt(uint64_t o, const void* b, size_t n) override {
-      env_->Change();
-      return f_->WriteAt(o, b, n);
-    }
-    int64_t Size() override { return f_->Size(); }
-    bool Truncate(uint64_t s) override {
-      env_->Change();
-      return f_->Truncate(s);
-    }
-    bool Sync() override { return f_->Sync(); }
-    bool Lock(uint64_t o, uint64_t l, bool e, bool w) override { return f_->Lock(o, l, e, w); }
-    bool Unlock(uint64_t o, uint64_t l) override { return f_->Unlock(o, l); }
-    int os_error() const override { return f_->os_error(); }
-    const std::string& host_path() const override { return f_->host_path(); }
-
-   private:
-    std::unique_ptr<File> f_;
-    KillingEnv* env_;
-  };
-
-  std::unique_ptr<File> OpenFile(std::string_view n, FileAccess a, FileShare s, int* c) override {
-    auto f = EnvWrapper::OpenFile(n, a, s, c);
-    return f == nullptr ? nullptr : std::make_unique<CountingFile>(std::move(f), this);
-  }
-  std::unique_ptr<File> CreateFile(std::string_view n, FileShare s, int* c) override {
-    Change();
-    auto f = EnvWrapper::CreateFile(n, s, c);
-    return f == nullptr ? nullptr : std::make_unique<CountingFile>(std::move(f), this);
-  }
-  int DeleteFile(std::string_view n) override {
-    Change();
-    return EnvWrapper::DeleteFile(n);
-  }
-  int RenameFile(std::string_view from, std::string_view to) override {
-    Change();
-    return EnvWrapper::RenameFile(from, to);
-  }
-  int ReplaceFile(std::string_view from, std::string_view to) override {
-    Change();
-    replaced_at = changes_;
-    return EnvWrapper::ReplaceFile(from, to);
-  }
-
-  void Change() {
+  void OnChange(std::string_view, const char* verb, std::string_view) override {
     if (++changes_ == kill_at_) raise(SIGKILL);
+    if (std::string_view(verb) == "replace") replaced_at = changes_;
   }
   int64_t changes() const { return changes_; }
 
