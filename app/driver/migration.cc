@@ -15,6 +15,7 @@
 #include "app/driver/rename_journal.h"
 #include "app/driver/update_definition.h"
 #include "app/driver/update_log.h"
+#include "engine/dbf/dbf_format.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/file_ops.h"
 #include "engine/workarea/registry.h"
@@ -66,40 +67,39 @@ void Refuse(const RowNames& row, const std::string& why, UpdateLog* log) {
   if (log != nullptr) log->TableUnchanged(row.name, "see the alert above");
 }
 
-// The record count a table file's header holds (deleted records included), read
-// without opening the table; none when the file cannot be read.
-std::optional<uint32_t> StoredRecordCount(const std::string& dbf) {
-  int code = 0;
-  std::unique_ptr<File> f = GetEnv()->OpenFile(dbf, FileAccess::kRead, FileShare::kDenyNone, &code);
-  unsigned char header[8];
-  if (f == nullptr || f->ReadAt(0, header, sizeof(header)) != sizeof(header)) return std::nullopt;
-  return static_cast<uint32_t>(header[4] | header[5] << 8 | header[6] << 16 |
-                               static_cast<uint32_t>(header[7]) << 24);
-}
+// What a table file's header holds: its record count (deleted records included) and
+// its structure in DBSTRUCT's form. Read without opening the table, so that a table
+// held elsewhere still tells; none when the header cannot be read.
+struct StoredTable {
+  uint32_t records = 0;
+  Value structure;
+};
 
-// The structure a table file's header describes, as DBSTRUCT gives it, read without
-// opening the table (nil when the header cannot be read).
-Value StoredStructure(const std::string& dbf) {
+std::optional<StoredTable> ReadStoredTable(const std::string& dbf) {
   int code = 0;
   std::unique_ptr<File> f = GetEnv()->OpenFile(dbf, FileAccess::kRead, FileShare::kDenyNone, &code);
-  if (f == nullptr) return Value();
-  std::vector<Value> fields;
-  // Field descriptors of 32 bytes each follow the 32-byte header up to the byte 0x0D.
-  for (uint64_t at = 32; fields.size() < 2048; at += 32) {
-    unsigned char d[32];
-    const int64_t n = f->ReadAt(at, d, sizeof(d));
-    if (n < 1 || d[0] == 0x0D) break;
-    if (n != sizeof(d)) return Value();
-    std::string name(reinterpret_cast<const char*>(d), 11);
-    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
-    // A character field longer than 255 keeps the high byte of its length in the
-    // decimals byte.
-    const bool long_text = d[11] == 'C' && d[17] > 0;
-    fields.push_back(Value::Array({Value::String(name), Value::String(std::string(1, d[11])),
-                                   Value::Integer(long_text ? d[16] + 256 * d[17] : d[16]),
-                                   Value::Integer(long_text ? 0 : d[17])}));
+  uint8_t head[kDbfHeaderSize];
+  if (f == nullptr || f->ReadAt(0, head, sizeof(head)) != static_cast<int64_t>(sizeof(head))) {
+    return std::nullopt;
   }
-  return Value::Array(std::move(fields));
+  const DbfHeader header = DecodeDbfHeader(head);
+  if (!IsAcceptedDbfVersion(header.version) || header.header_length < kDbfHeaderSize) {
+    return std::nullopt;
+  }
+  std::vector<uint8_t> descriptors(header.header_length - kDbfHeaderSize);
+  const int64_t n = f->ReadAt(kDbfHeaderSize, descriptors.data(), descriptors.size());
+  if (n < 0) return std::nullopt;
+  std::vector<Value> fields;
+  for (size_t at = 0; at + kDbfDescriptorSize <= static_cast<size_t>(n); at += kDbfDescriptorSize) {
+    if (descriptors[at] == kDbfTerminator) break;
+    DbfField d;
+    const DescriptorKind kind = DecodeDbfDescriptor(&descriptors[at], header.version, &d);
+    if (kind == DescriptorKind::kEnd) break;
+    if (kind != DescriptorKind::kField) return std::nullopt;
+    fields.push_back(Value::Array({Value::String(d.name), Value::String(std::string(1, d.kind)),
+                                   Value::Integer(d.len), Value::Integer(d.dec)}));
+  }
+  return StoredTable{header.record_count, Value::Array(std::move(fields))};
 }
 
 // What a walk over the installed table finds before it is rebuilt: the records it
@@ -326,10 +326,11 @@ void CopyTable(const PathVars& p, const RowNames& row, const Value& new_structur
   DBCOMMITALL();
   const std::string stays = "the installed table is unchanged.";
   const bool installed = Exists(row.file1);
+  const std::optional<StoredTable> stored =
+      installed && log != nullptr ? ReadStoredTable(row.file1) : std::nullopt;
   const std::optional<uint32_t> before =
-      installed && log != nullptr ? StoredRecordCount(row.file1) : std::nullopt;
-  const Value old_structure =
-      installed && log != nullptr ? StoredStructure(row.file1) : new_structure;
+      stored ? std::optional<uint32_t>(stored->records) : std::nullopt;
+  const Value old_structure = !installed ? new_structure : stored ? stored->structure : Value();
   ErrorWatch watch;
   EraseTempTable(p);
   COPYFILE(row.shipped1, p.Installed(std::string(kTempTable) + ".dbf"));
@@ -342,7 +343,8 @@ void CopyTable(const PathVars& p, const RowNames& row, const Value& new_structur
   }
   if (!InstallTempTable(p, row, with_memo, stays, log)) return;
   if (log != nullptr) {
-    log->TableCopied(row.name, before, StoredRecordCount(row.file1).value_or(0), bring_recs,
+    const std::optional<StoredTable> now = ReadStoredTable(row.file1);
+    log->TableCopied(row.name, before, now ? now->records : 0, bring_recs,
                      CompareStructures(old_structure, new_structure));
   }
   MSGDEBUG("New Data File Copied");
