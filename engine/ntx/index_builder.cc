@@ -1,5 +1,6 @@
 #include "engine/ntx/index_builder.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/ntx/sort_order.h"
@@ -72,43 +73,82 @@ BuildStatus IndexBuilder::Start() {
     }
     keys_per_run_ = record_count_ / static_cast<uint32_t>(runs_) + 1;
   }
-  keys_.reserve(static_cast<size_t>(keys_per_run_) * static_cast<size_t>(header_.key_size));
-  recnos_.reserve(keys_per_run_);
+  join_ = std::make_unique<JoinOrder>(header_.key_size, keys_per_run_, header_.unique,
+                                      header_.descending);
+  // A held key takes its bytes and record number, and while it is sorted two sort
+  // items and its place in the order.
+  const uint64_t held_bytes = static_cast<uint64_t>(header_.key_size) + 4 + 32 + 4;
+  held_limit_ =
+      options_.sort_memory == 0
+          ? 0
+          : static_cast<size_t>(std::max<uint64_t>(16, options_.sort_memory / held_bytes));
+  size_t reserve = std::min<size_t>(record_count_, keys_per_run_);
+  if (held_limit_ != 0) reserve = std::min(reserve, held_limit_);
+  keys_.reserve(reserve * static_cast<size_t>(header_.key_size));
+  recnos_.reserve(reserve);
   return BuildStatus::kOk;
 }
 
 BuildStatus IndexBuilder::Add(uint32_t recno, std::string_view key) {
   if (key.size() != static_cast<size_t>(header_.key_size)) return BuildStatus::kKeySize;
   if (runs_ > 1 && in_run_ >= keys_per_run_) {
+    // The system's sort ends its run here and writes it to the temporary file.
+    join_->EndRun(*this);
+    if (status_ != BuildStatus::kOk) return status_;
+    if (!run_file_) {
+      run_file_ = RunFile::Create(TempFolder(options_), header_.key_size);
+      if (!run_file_) return BuildStatus::kNoTempFile;
+    }
     const BuildStatus s = Spill();
     if (s != BuildStatus::kOk) return s;
+    in_run_ = 0;
   }
-  keys_.insert(keys_.end(), key.begin(), key.end());
-  recnos_.push_back(recno);
+  join_->Add(recno, reinterpret_cast<const uint8_t*>(key.data()), *this);
   ++in_run_;
-  return BuildStatus::kOk;
+  return status_;
+}
+
+void IndexBuilder::Take(uint32_t recno, const uint8_t* key) {
+  if (status_ != BuildStatus::kOk) return;
+  if (held_limit_ != 0 && recnos_.size() >= held_limit_) {
+    if (!run_file_) run_file_ = RunFile::Create(TempFolder(options_), header_.key_size);
+    if (run_file_) {
+      status_ = Spill();
+      if (status_ != BuildStatus::kOk) return;
+    } else {
+      held_limit_ = 0;  // no run file: the keys stay in memory
+    }
+  }
+  keys_.insert(keys_.end(), key, key + header_.key_size);
+  recnos_.push_back(recno);
+}
+
+std::vector<uint32_t> IndexBuilder::SortHeld() const {
+  KeyCompare cmp;
+  cmp.key_size = header_.key_size;
+  cmp.descending = header_.descending;
+  std::vector<uint32_t> order(recnos_.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  StableSortByKey(keys_.data(), cmp, &order);
+  return order;
 }
 
 BuildStatus IndexBuilder::Spill() {
-  if (!run_file_) {
-    run_file_ = RunFile::Create(TempFolder(options_), header_.key_size);
-    if (!run_file_) return BuildStatus::kNoTempFile;
-  }
-  SortOrder sort(header_.key_size, keys_per_run_, header_.unique, header_.descending);
-  const std::vector<uint32_t> order = sort.Order(keys_.data(), in_run_);
+  if (recnos_.empty()) return BuildStatus::kOk;
+  const std::vector<uint32_t> order = SortHeld();
   if (!run_file_->Append(keys_.data(), recnos_.data(), order)) {
     os_error_ = run_file_->file()->os_error();
     return BuildStatus::kWriteError;
   }
   keys_.clear();
   recnos_.clear();
-  in_run_ = 0;
   return BuildStatus::kOk;
 }
 
 BuildStatus IndexBuilder::Finish(File* file, NtxHeader* header) {
-  SortOrder sort(header_.key_size, keys_per_run_, header_.unique, header_.descending);
-  const std::vector<uint32_t> order = sort.Order(keys_.data(), in_run_);
+  join_->EndRun(*this);
+  if (status_ != BuildStatus::kOk) return status_;
+  const std::vector<uint32_t> order = SortHeld();
   const MemoryRun memory{keys_.data(), recnos_.data(), &order};
   KeyCompare cmp;
   cmp.key_size = header_.key_size;
@@ -120,8 +160,8 @@ BuildStatus IndexBuilder::Finish(File* file, NtxHeader* header) {
   }
   uint64_t n = order.size();
   std::unique_ptr<SortedKeys> keys;
-  if (run_file_) {
-    if (header_.unique) {
+  if (run_file_ && !run_file_->runs().empty()) {
+    if (header_.unique && runs_ > 1) {
       // Equal keys of different runs are dropped at the merge: count what remains.
       RunMerger counter(run_file_.get(), memory, cmp, true);
       uint32_t recno;

@@ -272,6 +272,66 @@ TEST(IndexBuilderTest, SpilledRunsMergeInOrder) {
   }
 }
 
+// A sort that holds only a few keys at a time and merges them from the run file gives
+// the same file, byte for byte, as one holding every key, and both hold the keys in the
+// literal algorithm's order: sizes around the spill points, many equal keys, unique and
+// descending builds, the system's own runs, and a run file that cannot be created.
+TEST(IndexBuilderTest, SpillingTheSortChangesNoByte) {
+  test::ScratchDir dir;
+  std::mt19937 rng(5);
+  const int sizes[] = {0, 1, 15, 16, 17, 32, 33, 48, 49, 160, 161, 1000, 2500};
+  const uint32_t alphabets[] = {1, 3, 40, 100000};
+  for (int trial = 0; trial < 104; ++trial) {
+    const int n = sizes[static_cast<size_t>(trial) % std::size(sizes)];
+    const uint32_t alphabet = alphabets[rng() % std::size(alphabets)];
+    const int ks = 1 + static_cast<int>(rng() % 10);
+    const bool unique = rng() % 3 == 0, descending = rng() % 3 == 0;
+    const bool system_runs = trial % 4 == 3, no_run_file = trial % 8 == 5;
+    std::vector<std::string> keys;
+    for (int i = 0; i < n; ++i) {
+      std::string k(static_cast<size_t>(ks), ' ');
+      uint32_t v = rng() % alphabet;
+      for (int j = ks - 1; j >= 0 && v > 0; --j, v /= 7)
+        k[static_cast<size_t>(j)] = char('0' + v % 7);
+      keys.push_back(k);
+    }
+    if (rng() % 5 == 0) std::sort(keys.begin(), keys.end());
+    const NtxHeader h = MakeHeader(ks, unique, descending);
+    BuildOptions held;
+    held.sort_memory = 0;
+    held.temp_folder = dir.path();
+    if (system_runs) {  // about four runs of the system's sort
+      held.memory_budget =
+          static_cast<uint64_t>(n / 4 + 1) * static_cast<uint64_t>(ks + 8) + 4 * 524;
+    }
+    BuildOptions spilled = held;
+    spilled.sort_memory = 1;  // the fewest keys held at a time: 16
+    if (no_run_file) spilled.temp_folder = dir.File("missing-folder");
+    const std::string what = "trial " + std::to_string(trial) + " n=" + std::to_string(n);
+    ASSERT_TRUE(Build("held.ntx", h, Numbered(keys), held)) << what;
+    ASSERT_TRUE(Build("spilled.ntx", h, Numbered(keys), spilled)) << what;
+    EXPECT_EQ(test::ReadFileBytes(dir.File("held.ntx")),
+              test::ReadFileBytes(dir.File("spilled.ntx")))
+        << what;
+    if (system_runs) continue;
+    std::vector<IndexEntry> entries;
+    const VerifyReport r = testutil::Verify(dir.File("held.ntx"), &entries);
+    ASSERT_TRUE(r.ok()) << what << testutil::Join(r.problems);
+    std::string flat;
+    for (const std::string& k : keys) flat += k;
+    testutil::LiteralSort literal(reinterpret_cast<const uint8_t*>(flat.data()),
+                                  static_cast<uint32_t>(n), ks, static_cast<uint32_t>(n), unique,
+                                  descending);
+    std::vector<uint32_t> expected, recnos;
+    for (uint32_t at : literal.Run()) expected.push_back(at + 1);
+    for (const IndexEntry& e : entries) recnos.push_back(e.recno);
+    EXPECT_EQ(recnos, expected) << what;
+  }
+  std::vector<DirEntry> listing;
+  GetEnv()->ListDir(dir.path(), &listing);
+  for (const auto& e : listing) EXPECT_EQ(e.name.find(".tmp"), std::string::npos) << e.name;
+}
+
 TEST(IndexBuilderTest, NoRoomAndWrongKeySizesFailWithoutLeavingAFile) {
   test::ScratchDir dir;
   BuildOptions tiny;
