@@ -88,7 +88,7 @@ std::map<std::string, std::string> TableFiles(const std::string& folder) {
   for (const auto& e : fs::directory_iterator(folder)) {
     const std::string ext = e.path().extension();
     if (e.is_regular_file() && (ext == ".dbf" || ext == ".dbt")) {
-      files[e.path().filename()] = ReadFileBytes(e.path());
+      files[e.path().filename().string()] = ReadFileBytes(e.path().string());
     }
   }
   return files;
@@ -97,12 +97,12 @@ std::map<std::string, std::string> TableFiles(const std::string& folder) {
 ToolsOnPath::ToolsOnPath() {
   const char* path = std::getenv("PATH");
   previous_ = path != nullptr ? path : "";
-  const std::string tools = fs::path(PX_PXUPDATE_BINARY).parent_path();
-  setenv("PATH", (tools + ":" + previous_).c_str(), 1);
+  const std::string tools = fs::path(PX_PXUPDATE_BINARY).parent_path().string();
+  SetEnvVar("PATH", tools + kPathListSeparator + previous_);
 }
 
 ToolsOnPath::~ToolsOnPath() {
-  setenv("PATH", previous_.c_str(), 1);
+  SetEnvVar("PATH", previous_);
 }
 
 }  // namespace px::test

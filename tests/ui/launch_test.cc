@@ -40,13 +40,13 @@ class ScopedEnvVar {
  public:
   ScopedEnvVar(const char* name, const std::string& value) : name_(name) {
     if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
+    test::SetEnvVar(name, value);
   }
   ~ScopedEnvVar() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      test::SetEnvVar(name_, *old_);
     } else {
-      unsetenv(name_);
+      test::UnsetEnvVar(name_);
     }
   }
 
@@ -58,6 +58,7 @@ class ScopedEnvVar {
 class LaunchTest : public test::ConsoleUiTest {};
 
 TEST_F(LaunchTest, WaitRunGivesExitCodes) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("ok"), "exit 0");
   WriteScript(dir.File("Fails.exe"), "exit 3");
@@ -70,6 +71,7 @@ TEST_F(LaunchTest, WaitRunGivesExitCodes) {
 }
 
 TEST_F(LaunchTest, WinExecStartsOrReportsWhy) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("px"), "echo started > " + dir.File("px.out"));
   EXPECT_GT(WINEXEC("PX"), 31);
@@ -80,6 +82,7 @@ TEST_F(LaunchTest, WinExecStartsOrReportsWhy) {
 }
 
 TEST_F(LaunchTest, LaunchesGoThroughTheRunnerWithTheirShowMode) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("pkzip"), "exit 0");
   test::WriteFileBytes(dir.File("BACKUP.BAT"), "PKZIP backup\\PXB1 *.db*\r\n\x1a");
@@ -115,6 +118,7 @@ TEST_F(LaunchTest, BuiltInChooserWithoutAWindowsFolder) {
 }
 
 TEST_F(LaunchTest, ExternalChooserThroughTheExchangeFile) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   mkdir(dir.File("Windows").c_str(), 0755);
   ScopedEnvVar windir("WINDIR", dir.File("Windows"));

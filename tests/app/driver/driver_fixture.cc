@@ -163,7 +163,7 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
       const std::string base = BaseUpper(c.program);
       if (base == "PKZIP" || base == "PKZIP25") c.program = PkzipBinary();
     }
-    const LaunchResult r = ProcessRunner::Posix()->Run(real, wait, after_start, while_waiting);
+    const LaunchResult r = ProcessRunner::Default()->Run(real, wait, after_start, while_waiting);
     batch_exit_code = r.exit_code;
     return r;
   }
@@ -177,7 +177,7 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
 DriverTest::DriverTest()
     : backend_(ConsoleTo(&out_)),
       ui_scope_(std::make_unique<ScopedUiBackend>(&backend_)),
-      clock_(Env::Posix()),
+      clock_(Env::Default()),
       env_scope_(std::make_unique<ScopedEnv>(&clock_)),
       runner_scope_(std::make_unique<ScopedProcessRunner>(&runner_)) {
   std::filesystem::create_directories(Inst());
@@ -187,7 +187,7 @@ DriverTest::DriverTest()
     saved_temp_ = temp;
   }
   std::filesystem::create_directories(scratch_.path() + "/systemp");
-  setenv("TEMP", (scratch_.path() + "/systemp").c_str(), 1);
+  test::SetEnvVar("TEMP", scratch_.path() + "/systemp");
   GetDriveMap().Set('D', Upd());
   if (chdir(Inst().c_str()) != 0) ADD_FAILURE() << "cannot enter " << Inst();
 }
@@ -196,9 +196,9 @@ DriverTest::~DriverTest() {
   ResetWorkAreasForTesting();
   GetDriveMap().Remove('D');
   if (had_temp_) {
-    setenv("TEMP", saved_temp_.c_str(), 1);
+    test::SetEnvVar("TEMP", saved_temp_);
   } else {
-    unsetenv("TEMP");
+    test::UnsetEnvVar("TEMP");
   }
   if (chdir(scratch_.path().c_str()) != 0) {
     // The scratch folder goes with the fixture anyway.
