@@ -178,6 +178,11 @@ void SettleOnScreen(HWND hwnd) {
   PaintPending();
 }
 
+bool IsEditBox(HWND h) {
+  wchar_t name[16] = {};
+  return h != nullptr && GetClassNameW(h, name, 16) > 0 && _wcsicmp(name, L"Edit") == 0;
+}
+
 TGet* FirstEditableField(TDialog& d) {
   for (const std::shared_ptr<TControl>& c : d.controls()) {
     if (c->kind() != TControl::Kind::kGet) continue;
@@ -696,6 +701,12 @@ class Win32Backend : public UiBackend {
   // One message to its window; the keys of a dialog (Tab, Enter, Escape, accelerators)
   // go through the dialog manager of the dialog it belongs to.
   void DispatchOne(MSG& m) {
+    // Ctrl+A selects a field's whole text, as in the edit boxes of later systems.
+    if (m.message == WM_KEYDOWN && m.wParam == 'A' && GetKeyState(VK_CONTROL) < 0 &&
+        GetKeyState(VK_MENU) >= 0 && IsEditBox(m.hwnd)) {
+      SendMessageW(m.hwnd, EM_SETSEL, 0, -1);
+      return;
+    }
     const UiState& ui = GetUiState();
     for (auto it = ui.open_dialogs.rbegin(); it != ui.open_dialogs.rend(); ++it) {
       HWND h = HwndOf(*it);
