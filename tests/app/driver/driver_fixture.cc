@@ -174,6 +174,19 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
   return r;
 }
 
+#ifdef _WIN32
+namespace {
+
+// Whether this run has a drive D: of its own for the update folder (POSIX systems map
+// D: to a folder instead).
+bool HaveTestDriveD() {
+  const char* d = std::getenv("PX_TEST_DRIVE_D");
+  return d != nullptr && *d;
+}
+
+}  // namespace
+#endif
+
 DriverTest::DriverTest()
     : backend_(ConsoleTo(&out_)),
       ui_scope_(std::make_unique<ScopedUiBackend>(&backend_)),
@@ -188,13 +201,25 @@ DriverTest::DriverTest()
   }
   std::filesystem::create_directories(scratch_.path() + "/systemp");
   test::SetEnvVar("TEMP", scratch_.path() + "/systemp");
+#ifdef _WIN32
+  // The update folder is drive D: itself; it starts empty.
+  std::error_code ec;
+  if (HaveTestDriveD()) {
+    for (const auto& e : std::filesystem::directory_iterator(Upd(), ec)) {
+      std::filesystem::remove_all(e.path(), ec);
+    }
+  }
+#else
   GetDriveMap().Set('D', Upd());
+#endif
   if (chdir(Inst().c_str()) != 0) ADD_FAILURE() << "cannot enter " << Inst();
 }
 
 DriverTest::~DriverTest() {
   ResetWorkAreasForTesting();
+#ifndef _WIN32
   GetDriveMap().Remove('D');
+#endif
   if (had_temp_) {
     test::SetEnvVar("TEMP", saved_temp_);
   } else {
@@ -209,8 +234,20 @@ std::string DriverTest::Inst(const std::string& name) const {
   return scratch_.path() + "/inst" + (name.empty() ? "" : "/" + name);
 }
 
+void DriverTest::SetUp() {
+#ifdef _WIN32
+  if (!HaveTestDriveD()) {
+    GTEST_SKIP() << "the update folder is drive D:, which tests/wine_run.sh provides";
+  }
+#endif
+}
+
 std::string DriverTest::Upd(const std::string& name) const {
+#ifdef _WIN32
+  return "D:\\" + name;
+#else
   return scratch_.path() + "/upd" + (name.empty() ? "" : "/" + name);
+#endif
 }
 
 std::string DriverTest::InstDos() const {
