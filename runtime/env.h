@@ -20,7 +20,10 @@
 //
 // Byte-range locks are advisory on POSIX (they keep out other locks only) and mandatory
 // on Windows (a range another open has locked cannot be read or written either). The
-// engine's locks lie beyond the data it reads, so both behave alike for it.
+// table's and index's locks lie beyond their data, and the memo lock, which covers the
+// memo texts, is held by the open that reads or writes them, so the engine sees no
+// difference. A program that reads a memo file without the memo lock (a copy, a backup)
+// may be refused on Windows while another program writes a text.
 #ifndef PX_RUNTIME_ENV_H_
 #define PX_RUNTIME_ENV_H_
 
