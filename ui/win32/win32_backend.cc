@@ -161,23 +161,6 @@ void PaintPending() {
   GdiFlush();
 }
 
-// Waits, at most a second, until a window just shown is on the screen: the active
-// window. A system that draws through a display server (Wine on X) shows it only once a
-// window manager has taken it, and hears of that through its own messages, which are
-// taken meanwhile; input stays queued.
-void SettleOnScreen(HWND hwnd) {
-  const DWORD start = GetTickCount();
-  MSG m;
-  for (;;) {
-    PaintPending();
-    if (GetForegroundWindow() == hwnd || GetTickCount() - start > 1000) break;
-    MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, 0);
-    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);
-  }
-  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  PaintPending();
-}
-
 bool IsEditBox(HWND h) {
   wchar_t name[16] = {};
   return h != nullptr && GetClassNameW(h, name, 16) > 0 && _wcsicmp(name, L"Edit") == 0;
@@ -479,7 +462,7 @@ class Win32Backend : public UiBackend {
     // no messages.
     RedrawWindow(p->hwnd, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    SettleOnScreen(p->hwnd);
+    PaintPending();
     std::shared_ptr<TDialog> self = d.shared_from_this();
     if (TGet* first = FirstEditableField(d)) {
       HWND h = HwndOf(*first);
