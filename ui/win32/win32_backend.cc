@@ -404,7 +404,10 @@ class Win32Backend : public UiBackend {
                                 window.left(), window.top(), r.right - r.left, r.bottom - r.top,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), &window);
     if (hwnd == nullptr) {
+      // The program's work still runs: its dialogs and boxes report what they can.
+      std::fprintf(stderr, "The main window cannot be shown (error %lu).\n", GetLastError());
       window.peer().reset();
+      window.Shown();
       return;
     }
     p->hwnd = hwnd;
