@@ -1,6 +1,6 @@
 #include "ui/win32/folder_dialog.h"
 
-#include "ui/win32/ansi_text.h"
+#include "runtime/win32_text.h"
 
 #include <objbase.h>
 #include <shobjidl.h>
@@ -43,10 +43,10 @@ std::string ChooseFolderDialog(void* owner, const std::string& title,
       DWORD options = 0;
       dialog->GetOptions(&options);
       dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
-      dialog->SetTitle(Widen(title).c_str());
+      dialog->SetTitle(WideFromAnsi(title).c_str());
       if (!start_folder.empty()) {
         ComRef<IShellItem> start;
-        if (SUCCEEDED(SHCreateItemFromParsingName(Widen(start_folder).c_str(), nullptr,
+        if (SUCCEEDED(SHCreateItemFromParsingName(WideFromAnsi(start_folder).c_str(), nullptr,
                                                   IID_IShellItem,
                                                   reinterpret_cast<void**>(start.out())))) {
           dialog->SetFolder(start.get());
@@ -57,7 +57,7 @@ std::string ChooseFolderDialog(void* owner, const std::string& title,
           SUCCEEDED(dialog->GetResult(result.out()))) {
         PWSTR path = nullptr;
         if (SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path != nullptr) {
-          chosen = Narrow(path);
+          chosen = AnsiFromWide(path);
           CoTaskMemFree(path);
         }
       }

@@ -1,6 +1,6 @@
 #include "ui/win32/text_window.h"
 
-#include "ui/win32/ansi_text.h"
+#include "runtime/win32_text.h"
 #include "ui/win32/dialog_template.h"
 
 #include <windows.h>
@@ -83,11 +83,11 @@ std::wstring WithCrLf(const std::wstring& text) {
 
 void ShowTextWindow(void* owner, const std::string& caption, const std::string& text) {
   TextWindowState state;
-  state.text = WithCrLf(Widen(text));
+  state.text = WithCrLf(WideFromAnsi(text));
   DialogUnits units;  // the sizes are set in pixels once the window exists
   DialogTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | DS_SETFONT,
-                   WS_EX_DLGMODALFRAME, kClientWidth, kClientHeight, Widen(caption), TemplateFont{},
-                   units);
+                   WS_EX_DLGMODALFRAME, kClientWidth, kClientHeight, WideFromAnsi(caption),
+                   TemplateFont{}, units);
   TemplateItem box;
   box.control_class = kEditClass;
   box.style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |

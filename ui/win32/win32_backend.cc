@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/win32_text.h"
 #include "ui/button.h"
 #include "ui/dialog.h"
 #include "ui/get.h"
@@ -13,7 +14,6 @@
 #include "ui/say.h"
 #include "ui/style.h"
 #include "ui/ui_state.h"
-#include "ui/win32/ansi_text.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/folder_dialog.h"
 #include "ui/win32/text_window.h"
@@ -27,9 +27,6 @@
 namespace px {
 
 namespace {
-
-using win32::Narrow;
-using win32::Widen;
 
 constexpr UINT kMsgShown = WM_APP + 1;  // main window: run the init action
 constexpr UINT kMsgFocus = WM_APP + 2;  // dialog: give the focus to the control in wParam
@@ -231,7 +228,7 @@ HFONT MakeFont(const TFont& font) {
   lf.lfStrikeOut = a.strike_out ? TRUE : FALSE;
   lf.lfCharSet = static_cast<BYTE>(a.char_set != 0 ? a.char_set : DEFAULT_CHARSET);
   lf.lfQuality = DEFAULT_QUALITY;
-  const std::wstring face = Widen(a.face);
+  const std::wstring face = WideFromAnsi(a.face);
   wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
   return CreateFontIndirectW(&lf);
 }
@@ -263,7 +260,7 @@ win32::TemplateFont TemplateFontOf(const TDialog& d) {
   const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(nullptr, dc);
   const int pixels = d.font()->pixel_height() > 0 ? d.font()->pixel_height() : 12;
-  f.face = Widen(a.face);
+  f.face = WideFromAnsi(a.face);
   f.point_size = std::max(1, MulDiv(pixels, 72, dpi));
   f.weight = d.font()->weight();
   f.italic = a.italic;
@@ -324,7 +321,7 @@ win32::TemplateItem ItemOf(const TDialog& d, TControl& c, int id) {
       item.control_class = win32::kStaticClass;
       item.style |= say.centred() ? SS_CENTER : say.right() ? SS_RIGHT : SS_LEFT;
       if (say.border()) item.style |= WS_BORDER;
-      item.text = Widen(say.text());
+      item.text = WideFromAnsi(say.text());
       break;
     }
     case TControl::Kind::kGet: {
@@ -342,7 +339,7 @@ win32::TemplateItem ItemOf(const TDialog& d, TControl& c, int id) {
         if (get.password()) item.style |= ES_PASSWORD;
         if (!get.enabled()) item.style |= WS_DISABLED;
       }
-      item.text = Widen(get.buffer());
+      item.text = WideFromAnsi(get.buffer());
       break;
     }
     case TControl::Kind::kButton: {
@@ -351,7 +348,7 @@ win32::TemplateItem ItemOf(const TDialog& d, TControl& c, int id) {
       // Told when it takes the focus, so that the field left for it is settled then.
       item.style |= WS_TABSTOP | BS_NOTIFY | (b.is_default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
       if (!b.enabled()) item.style |= WS_DISABLED;
-      item.text = Widen(b.caption());
+      item.text = WideFromAnsi(b.caption());
       break;
     }
     case TControl::Kind::kListBox:
@@ -382,7 +379,7 @@ class Win32Backend : public UiBackend {
     // Without an owner the box still takes the input from every window of the program.
     const UINT flags =
         MB_OK | IconOf(icon) | MB_SETFOREGROUND | (owner != nullptr ? MB_APPLMODAL : MB_TASKMODAL);
-    MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), flags);
+    MessageBoxW(owner, WideFromAnsi(text).c_str(), WideFromAnsi(caption).c_str(), flags);
   }
 
   void ShowText(const std::string& caption, const std::string& text) override {
@@ -400,7 +397,7 @@ class Win32Backend : public UiBackend {
     auto peer = std::make_unique<WindowPeer>();
     WindowPeer* p = peer.get();
     window.peer() = std::move(peer);
-    HWND hwnd = CreateWindowExW(0, kMainClass, Widen(window.caption()).c_str(), style,
+    HWND hwnd = CreateWindowExW(0, kMainClass, WideFromAnsi(window.caption()).c_str(), style,
                                 window.left(), window.top(), r.right - r.left, r.bottom - r.top,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), &window);
     if (hwnd == nullptr) {
@@ -515,7 +512,7 @@ class Win32Backend : public UiBackend {
         InvalidateRect(h, nullptr, TRUE);
         return;
     }
-    const std::wstring wide = Widen(text);
+    const std::wstring wide = WideFromAnsi(text);
     if (WindowText(h) != wide) {
       setting_text_ = true;
       SetWindowTextW(h, wide.c_str());
@@ -720,8 +717,8 @@ class Win32Backend : public UiBackend {
     DeleteObject(measured);
 
     const DWORD style = DialogStyle(d);
-    win32::DialogTemplate t(style, DialogExStyle(d), d.width(), d.height(), Widen(d.caption()),
-                            tfont, units);
+    win32::DialogTemplate t(style, DialogExStyle(d), d.width(), d.height(),
+                            WideFromAnsi(d.caption()), tfont, units);
     const std::vector<std::shared_ptr<TControl>>& controls = d.controls();
     for (size_t i = 0; i < controls.size(); ++i) {
       t.Add(ItemOf(d, *controls[i], kFirstControlId + static_cast<int>(i)));
@@ -769,7 +766,7 @@ class Win32Backend : public UiBackend {
       } else if (c.kind() == TControl::Kind::kListBox) {
         auto& list = static_cast<TListBox&>(c);
         for (const std::string& item : list.items()) {
-          SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+          SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideFromAnsi(item).c_str()));
         }
         if (list.selected() > 0) SendMessageW(h, LB_SETCURSEL, list.selected() - 1, 0);
       } else if (c.kind() == TControl::Kind::kButton && static_cast<TButton&>(c).is_default()) {
@@ -872,13 +869,13 @@ class Win32Backend : public UiBackend {
   // edit box shows what it keeps.
   void Edited(TGet& get, HWND h) {
     if (setting_text_ || !get.alive()) return;
-    const std::string typed = Narrow(WindowText(h));
+    const std::string typed = AnsiFromWide(WindowText(h));
     const std::string shown = get.Edit(typed);
     if (shown == typed) return;
     DWORD start = 0, end = 0;
     SendMessageW(h, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     setting_text_ = true;
-    SetWindowTextW(h, Widen(shown).c_str());
+    SetWindowTextW(h, WideFromAnsi(shown).c_str());
     setting_text_ = false;
     SendMessageW(h, EM_SETSEL, start, end);
   }

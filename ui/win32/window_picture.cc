@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "ui/win32/ansi_text.h"
+#include "runtime/win32_text.h"
 #include "ui/win32/png_file.h"
 
 #include <windows.h>
@@ -47,7 +47,7 @@ bool SaveFrom(HDC source, int x, int y, int width, int height, const std::string
   if (!copied) return false;
   const std::string png = EncodePng(width, height, rgb);
   if (png.empty()) return false;
-  FILE* f = _wfopen(Widen(png_path).c_str(), L"wb");
+  FILE* f = _wfopen(Win32PathOf(png_path).c_str(), L"wb");
   if (f == nullptr) return false;
   const bool written = std::fwrite(png.data(), 1, png.size(), f) == png.size();
   return std::fclose(f) == 0 && written;
