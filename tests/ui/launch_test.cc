@@ -2,6 +2,10 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "runtime/env.h"
 #include "runtime/process.h"
 #include "tests/test_util.h"
@@ -75,7 +79,7 @@ TEST_F(LaunchTest, WinExecStartsOrReportsWhy) {
   ScratchDir dir;
   WriteScript(dir.File("px"), "echo started > " + dir.File("px.out"));
   EXPECT_GT(WINEXEC("PX"), 31);
-  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i) usleep(10000);
+  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(test::ReadFileBytes(dir.File("px.out")), "started\n");
   EXPECT_EQ(WINEXEC("no-such-program-px"), 2);
   EXPECT_LE(WINEXEC("no-such-program-px arg"), 31);
@@ -120,7 +124,7 @@ TEST_F(LaunchTest, BuiltInChooserWithoutAWindowsFolder) {
 TEST_F(LaunchTest, ExternalChooserThroughTheExchangeFile) {
   PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
-  mkdir(dir.File("Windows").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("Windows"));
   ScopedEnvVar windir("WINDIR", dir.File("Windows"));
   const std::string ini = dir.File("Windows/rundlg32.ini");
   test::WriteFileBytes(ini, "[Old]\r\nstale=1\r\n");
@@ -148,7 +152,7 @@ TEST_F(LaunchTest, ExternalChooserThroughTheExchangeFile) {
 
 TEST_F(LaunchTest, MissingExternalChooserFallsBackToTheBuiltInOne) {
   ScratchDir dir;
-  mkdir(dir.File("WINDOWS").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("WINDOWS"));
   ScopedEnvVar windir("WINDIR", dir.File("WINDOWS"));
   ScopedEnvVar path("PATH", "/nonexistent");
   backend_.Script({{std::string("D:\\CHOSEN")}, "OK", nullptr});
