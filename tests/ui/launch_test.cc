@@ -79,7 +79,8 @@ TEST_F(LaunchTest, WinExecStartsOrReportsWhy) {
   ScratchDir dir;
   WriteScript(dir.File("px"), "echo started > " + dir.File("px.out"));
   EXPECT_GT(WINEXEC("PX"), 31);
-  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(test::ReadFileBytes(dir.File("px.out")), "started\n");
   EXPECT_EQ(WINEXEC("no-such-program-px"), 2);
   EXPECT_LE(WINEXEC("no-such-program-px arg"), 31);
