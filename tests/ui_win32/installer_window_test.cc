@@ -77,6 +77,14 @@ class InstallerWindowTest : public ::testing::Test {
     MakeInstallationAndUpdate();
   }
 
+  // Wine's own processes (its server, its desktop) are tied to this test's display: they
+  // end with it.
+  void TearDown() override {
+    if (const std::string server = FindProgram("wineserver"); !server.empty() && !env_.empty()) {
+      test::RunProgram({server, "-k"}, env_, "", "", 30);
+    }
+  }
+
   void Pxdb(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), kPxdb);
     if (!input.empty()) {
