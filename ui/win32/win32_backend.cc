@@ -980,6 +980,11 @@ std::unique_ptr<UiBackend> MakeWin32Backend(int* /*argc*/, char** /*argv*/) {
       !(flags.dwFlags & WSF_VISIBLE)) {
     return nullptr;
   }
+  // Started from the desktop, the program got a console window of its own that would
+  // stand empty behind its windows: it is let go. A console shared with the prompt the
+  // program was started from stays, and so does its record of the boxes.
+  DWORD processes[2] = {};
+  if (GetConsoleWindow() != nullptr && GetConsoleProcessList(processes, 2) == 1) FreeConsole();
   return std::make_unique<Win32Backend>();
 }
 
