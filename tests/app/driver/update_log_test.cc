@@ -345,7 +345,7 @@ TEST(ProgramOptionsTest, HelpAndVersionLeaveTheFolderAlone) {
     EXPECT_TRUE(test::ReadFileBytes(out).starts_with(c.output)) << test::ReadFileBytes(out);
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-      names.push_back(e.path().filename());
+      names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"indexdef.dbf"});
     EXPECT_EQ(test::ReadFileBytes(dir.path() + "/indexdef.dbf"), "not touched");
   }
