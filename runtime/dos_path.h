@@ -1,11 +1,20 @@
 // Conversion between the system's DOS paths and host paths, in one place.
 //
-// Each drive letter maps to a host folder. C: maps to "/" unless told otherwise; the
-// environment variable PX_DRIVES adds or overrides letters ("D=/media/usb;E=/srv/up").
+// POSIX: each drive letter maps to a host folder. C: maps to "/" unless told otherwise;
+// the environment variable PX_DRIVES adds or overrides letters ("D=/media/usb;E=/srv/up").
 // An unmapped drive behaves like a missing drive. The current drive is the mapped drive
-// whose folder is the longest prefix of the host's current folder. Like DOS, the map
-// remembers a current folder per drive: the folder a drive-relative name ("D:x") starts
-// from and the one that making the drive current returns to (runtime/folders.h).
+// whose folder is the longest prefix of the host's current folder.
+//
+// Windows: the host path is the real Windows path. The drives are the system's own
+// (Root() is "X:\" for a drive Windows has; PX_DRIVES is not read), UNC paths
+// ("\\server\share\x") lie on no drive, and letter case is left to the file system.
+// Host paths are absolute, with backslashes; names are bytes in the ANSI code page, as
+// everywhere in the system. Set() still lets a letter stand for a folder, for tests
+// that give an update source a drive of its own.
+//
+// On both, like DOS, the map remembers a current folder per drive: the folder a
+// drive-relative name ("D:x") starts from and the one that making the drive current
+// returns to (runtime/folders.h).
 #ifndef PX_RUNTIME_DOS_PATH_H_
 #define PX_RUNTIME_DOS_PATH_H_
 
@@ -18,7 +27,7 @@ namespace px {
 
 class DriveMap {
  public:
-  // C: -> "/" plus the letters of PX_DRIVES.
+  // C: -> "/" plus the letters of PX_DRIVES (POSIX); no letters of its own (Windows).
   static DriveMap FromEnvironment();
   // Host folder of a drive letter (either case), or nothing when unmapped.
   std::optional<std::string> Root(char letter) const;
@@ -45,15 +54,23 @@ DriveMap& GetDriveMap();
 // True when the name starts with a drive letter and a colon.
 bool HasDrive(std::string_view name);
 
-// Converts a system name to a host path without touching the file system:
-// "C:\PX\a.dbf" -> "/PX/a.dbf" through the drive map; "\PX\a" -> the current drive's
-// folder + "/PX/a"; "temp\x" -> "temp/x"; a name starting with "/" is already a host
-// path. Returns false for a drive that is not mapped.
+// Converts a system name to a host path without touching the file system.
+// POSIX: "C:\PX\a.dbf" -> "/PX/a.dbf" through the drive map; "\PX\a" -> the current
+// drive's folder + "/PX/a"; "temp\x" -> "temp/x"; a name starting with "/" is already a
+// host path. Returns false for a drive that is not mapped.
+// Windows: the full path ("temp\x" -> "C:\cur\temp\x", "/a/b" -> "C:\a\b", "D:x" ->
+// D:'s current folder + "\x"), without the "\\?\" prefix of long paths (the Env adds it
+// at the call). Returns false for a name Windows cannot make a full path of.
 bool DosToHost(std::string_view name, std::string* host);
 
 // The DOS form of a host path ("/PX/a.dbf" -> "C:\PX\a.dbf"); a path outside every
-// mapped drive is returned with '/' turned into '\' and no drive.
+// mapped drive is returned with '/' turned into '\' and no drive. On Windows the path
+// itself, with backslashes and without a "\\?\" prefix.
 std::string HostToDos(std::string_view host_path);
+
+// True for a host path that does not depend on the current folder ("/x" on POSIX;
+// "C:\x" or "\\server\share" on Windows).
+bool IsAbsoluteHostPath(std::string_view host_path);
 
 // Splits a system name at its last separator ("\", "/" or the drive colon):
 // folder part (with its separator) and file part.

@@ -2,19 +2,28 @@
 //
 // Every OS call of the engine goes through an Env, so that tests can substitute one
 // (a fake clock, a file layer that fails the n-th write) without touching the code that
-// uses it. GetEnv() returns the installed Env, the POSIX one unless a test installed
-// another with ScopedEnv.
+// uses it. GetEnv() returns the installed Env, the platform's own (Env::Default()) unless
+// a test installed another with ScopedEnv.
 //
 // Names given to an Env are the system's own file names: DOS paths with a drive letter
 // and backslashes ("C:\PX\temp\updatdef.dbf"), relative DOS paths ("backup\PXB1.zip"),
 // or host paths ("/srv/px/customer.dbf"). The Env converts them (see dos_path.h) and
 // looks existing files up without regard to letter case.
 //
-// Windows share modes do not exist on POSIX; the Env emulates them. Every open takes a
-// lock on one reserved byte far above every lock of the system: a read lock for an open
-// that shares reading and writing, a write lock for an exclusive open. A conflict fails
-// the open with OS code 32 (sharing violation). Deleting, renaming and replacing a file
-// test the same byte and fail with 32 while another open holds it.
+// Share modes: an exclusive open keeps out every other open of the file, a shared one
+// lets others open it shared; a conflict fails the open with OS code 32 (sharing
+// violation). Deleting, renaming and replacing a file that another open holds fail with
+// 32 too. On Windows these are the OS's own share modes. POSIX has none, so the POSIX
+// Env emulates them: every open takes a lock on one reserved byte far above every lock
+// of the system (kShareLockOffset), a read lock for a shared open and a write lock for an
+// exclusive one, and deleting or renaming tests that byte first.
+//
+// Byte-range locks are advisory on POSIX (they keep out other locks only) and mandatory
+// on Windows (a range another open has locked cannot be read or written either). The
+// table's and index's locks lie beyond their data, and the memo lock, which covers the
+// memo texts, is held by the open that reads or writes them, so the engine sees no
+// difference. A program that reads a memo file without the memo lock (a copy, a backup)
+// may be refused on Windows while another program writes a text.
 #ifndef PX_RUNTIME_ENV_H_
 #define PX_RUNTIME_ENV_H_
 
@@ -46,8 +55,12 @@ enum OsCode : int {
 
 // The DOS code for a POSIX errno value.
 int OsCodeFromErrno(int err);
+// The DOS code for a Windows error (GetLastError()): the code itself where Windows and
+// DOS agree (2, 3, 5, 32, 33, 80, 112, ...), the DOS one where Windows names the case
+// apart (183 "already exists" is 80, 39 "disk full" is 112).
+int OsCodeFromWin32(unsigned long err);
 
-// Offset of the byte that stands for the share mode of an open.
+// Offset of the byte that stands for the share mode of an open (POSIX).
 constexpr uint64_t kShareLockOffset = 0x7FFFFFFF00000000ULL;
 
 enum class FileAccess { kRead, kReadWrite };
@@ -81,7 +94,7 @@ struct DirEntry {
   int64_t size = 0;
   int64_t mtime = 0;  // seconds since the epoch
   bool is_dir = false;
-  bool hidden = false;  // name begins with "."
+  bool hidden = false;  // name begins with "." (on Windows also: the hidden attribute)
 };
 
 struct LocalTime {
@@ -136,8 +149,11 @@ class Env {
   // The default converts with the host's time zone.
   virtual LocalTime LocalTimeOf(int64_t epoch_seconds);
 
-  // The real operating system.
+  // The real operating system: the POSIX Env, or the Win32 one on Windows.
+  static Env* Default();
+#ifndef _WIN32
   static Env* Posix();
+#endif
 };
 
 // The installed Env.

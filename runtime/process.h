@@ -8,17 +8,20 @@
 // folder part is taken as a path (DOS or host form) and only tried with and without
 // ".exe".
 //
-// A ".bat" file is not handed to a shell: the project's batch runner reads it, stops
-// at the end-of-file byte 26, and runs each non-empty line as one command (first word
-// the program, looked up as above; the rest its arguments). Lines starting with "REM"
-// or "::" are comments and a leading "@" is ignored. A program of the batch that
-// cannot be found or started gives exit code 127 for that line and the batch goes on;
-// the batch's exit code is that of its last command.
+// On POSIX a ".bat" file is not handed to a shell: the project's batch runner reads
+// it, stops at the end-of-file byte 26, and runs each non-empty line as one command
+// (first word the program, looked up as above; the rest its arguments). Lines starting
+// with "REM" or "::" are comments and a leading "@" is ignored. A program of the batch
+// that cannot be found or started gives exit code 127 for that line and the batch goes
+// on; the batch's exit code is that of its last command. On Windows the system's own
+// command processor runs it ("cmd.exe /c"), with the folder of the running program
+// ahead of PATH so that the batch finds the same programs as the look-up above.
 //
 // Every start goes through the installed ProcessRunner, so tests can watch and answer
 // launches (ScopedProcessRunner). The POSIX runner never leaves zombies: a program
 // started without waiting is detached through an intermediate process that is reaped
-// at once.
+// at once. The Windows runner starts programs with CreateProcess and any other file (a
+// document) through the shell, which opens it with its associated program.
 #ifndef PX_RUNTIME_PROCESS_H_
 #define PX_RUNTIME_PROCESS_H_
 
@@ -42,6 +45,8 @@ struct LaunchRequest {
   std::string command_line;       // as the caller wrote it
   std::vector<Command> commands;  // one, or the lines of a batch file
   bool is_batch = false;
+  std::string batch_file;               // host path of the batch file
+  std::vector<std::string> batch_args;  // the words after the batch file's name
   int show_mode = 1;
 };
 
@@ -64,11 +69,14 @@ class ProcessRunner {
                            const std::function<void()>& after_start,
                            const std::function<void()>& while_waiting) = 0;
 
-  // The real operating system.
+  // The real operating system: the POSIX runner, or the Windows one on Windows.
+  static ProcessRunner* Default();
+#ifndef _WIN32
   static ProcessRunner* Posix();
+#endif
 };
 
-// The installed runner: the POSIX one unless a test installed another.
+// The installed runner: the platform's own unless a test installed another.
 ProcessRunner* GetProcessRunner();
 
 class ScopedProcessRunner {
@@ -88,10 +96,11 @@ std::vector<std::string> SplitCommandLine(std::string_view line);
 
 // The host path of a program name, or "" when it cannot be found (see the look-up
 // order above). A found file must be an ordinary file that is executable, or a ".bat"
-// file.
+// file (on Windows any ordinary file).
 std::string FindProgram(std::string_view name);
 
-// The host path of the running program ("/proc/self/exe"), or "".
+// The host path of the running program ("/proc/self/exe"; the module file name on
+// Windows), or "".
 std::string ProgramFilePath();
 
 // Reads a batch file's commands: stops at byte 26, skips blank and comment lines,

@@ -61,7 +61,8 @@ Settings& GetSettings();
 Value SET(SetId id);
 Value SET(SetId id, const Value& value);
 
-// Raises the process's open-file limit to at least n; returns the limit now in force.
+// Raises the process's open-file limit to at least n; returns the limit now in force
+// (posix_settings.cc, win32_settings.cc: Windows has only its per-process handle limit).
 int SETHANDLECOUNT(int n);
 
 }  // namespace px

@@ -4,7 +4,7 @@
 
 namespace px {
 
-// True when standard input is a terminal.
+// True when standard input is a terminal (on Windows: a console).
 bool StandardInputIsTerminal();
 
 }  // namespace px

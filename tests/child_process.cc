@@ -61,6 +61,10 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   return *this;
 }
 
+bool ChildProcess::running() const {
+  return pid_ > 0;
+}
+
 bool ChildProcess::Ended(int* code) {
   if (pid_ <= 0) return true;
   int status = 0;

@@ -1,14 +1,42 @@
 #include "tests/test_util.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace px::test {
 
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+ScratchDir::ScratchDir() {
+  std::error_code ec;
+  previous_ = fs::current_path(ec).string();
+  const fs::path temp = fs::temp_directory_path(ec);
+  std::random_device random;
+  fs::path made;
+  for (int tries = 0; tries < 100 && made.empty(); ++tries) {
+    const fs::path candidate = temp / ("pxtest." + std::to_string(random() % 1000000000u));
+    if (fs::create_directory(candidate, ec)) made = candidate;
+  }
+  if (made.empty()) std::abort();
+  own_ = made.make_preferred().string();
+  path_ = own_;
+  // In a child that replays the test (see forked_process.h) the files are the
+  // parent's; the replayed steps work in the private folder.
+  if (const char* parent = std::getenv("PX_FORK_FOLDER"); parent != nullptr && *parent) {
+    path_ = parent;
+  }
+  fs::current_path(own_, ec);
+  if (ec) std::abort();
+}
+#else
 ScratchDir::ScratchDir() {
   char buf[4096];
   previous_ = getcwd(buf, sizeof(buf)) != nullptr ? buf : "/";
@@ -16,15 +44,24 @@ ScratchDir::ScratchDir() {
   std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxtest.XXXXXX";
   char* made = mkdtemp(templ.data());
   path_ = made != nullptr ? made : templ;
+  own_ = path_;
   if (chdir(path_.c_str()) != 0) std::abort();
 }
+#endif
 
 ScratchDir::~ScratchDir() {
-  if (chdir(previous_.c_str()) != 0) {
-    // The previous folder vanished; stay where we are.
-  }
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  // When the previous folder vanished, stay where we are.
+  fs::current_path(previous_, ec);
+  fs::remove_all(own_, ec);
+}
+
+std::string ScratchDir::File(const std::string& name) const {
+#ifdef _WIN32
+  return path_ + "\\" + name;
+#else
+  return path_ + "/" + name;
+#endif
 }
 
 std::string ReadFileBytes(const std::string& host_path) {
@@ -45,10 +82,26 @@ int64_t FileSize(const std::string& host_path) {
   return ec ? -1 : static_cast<int64_t>(size);
 }
 
+void SetEnvVar(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name.c_str(), value.c_str());
+#else
+  setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void UnsetEnvVar(const std::string& name) {
+#ifdef _WIN32
+  _putenv_s(name.c_str(), "");
+#else
+  unsetenv(name.c_str());
+#endif
+}
+
 std::string ArtefactDir() {
   const char* dir = std::getenv("PX_TEST_BINARY_DIR");
   if (dir != nullptr && *dir) return std::string(dir) + "/tests/artefacts";
-  return "/tmp/px-artefacts";
+  return (fs::temp_directory_path() / "px-artefacts").string();
 }
 
 }  // namespace px::test

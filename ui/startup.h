@@ -8,6 +8,8 @@
 
 #if PX_HAVE_WX
 #include "ui/wx/wx_backend.h"
+#elif PX_HAVE_WIN32
+#include "ui/win32/win32_backend.h"
 #endif
 
 namespace px {
@@ -15,6 +17,8 @@ namespace px {
 inline UiKind StartUserInterface(int* argc, char** argv) {
 #if PX_HAVE_WX
   return InstallUserInterface(argc, argv, &MakeWxBackend);
+#elif PX_HAVE_WIN32
+  return InstallUserInterface(argc, argv, &MakeWin32Backend);
 #else
   return InstallUserInterface(argc, argv, nullptr);
 #endif

@@ -14,9 +14,18 @@ UiKind ChooseUiKind(const char* px_ui, const char* display, const char* wayland_
   return has_display ? UiKind::kWindow : UiKind::kConsole;
 }
 
+UiKind ChooseUiKindWithDesktop(const char* px_ui) {
+  if (px_ui != nullptr && std::strcmp(px_ui, "console") == 0) return UiKind::kConsole;
+  return UiKind::kWindow;
+}
+
 UiKind InstallUserInterface(int* argc, char** argv, WindowBackendFactory window_factory) {
+#ifdef _WIN32
+  const UiKind wanted = ChooseUiKindWithDesktop(std::getenv("PX_UI"));
+#else
   const UiKind wanted =
       ChooseUiKind(std::getenv("PX_UI"), std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"));
+#endif
   if (wanted == UiKind::kWindow && window_factory != nullptr) {
     if (std::unique_ptr<UiBackend> window = window_factory(argc, argv)) {
       InstallUiBackend(std::move(window));

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <sys/resource.h>
+#include "runtime/system_info.h"
 
 namespace px {
 
@@ -17,9 +17,8 @@ PhaseTimer::PhaseTimer(const char* name) : name_(name) {
 PhaseTimer::~PhaseTimer() {
   if (!on_) return;
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start_;
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  std::fprintf(stderr, "phase %s %.3f %ld\n", name_, took.count(), usage.ru_maxrss);
+  std::fprintf(stderr, "phase %s %.3f %lld\n", name_, took.count(),
+               static_cast<long long>(PeakMemoryKilobytes()));
 }
 
 }  // namespace px

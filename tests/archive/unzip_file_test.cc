@@ -46,7 +46,7 @@ class UnzipFileTest : public testing::Test {
 };
 
 TEST_F(UnzipFileTest, SystemZipArchiveUnpacksWithThePassword) {
-  if (!test::HaveProgram("zip")) GTEST_SKIP() << "the zip program is not installed";
+  if (!test::HaveProgram("zip")) GTEST_SKIP() << test::MissingProgram("zip");
   ScratchDir dir;
   std::filesystem::create_directories(dir.File("src/bitmaps"));
   WriteFileBytes(dir.File("src/UPDATDEF.DBF"), std::string(3000, 'u'));
@@ -298,6 +298,7 @@ unsigned ModeOf(const std::string& host_path) {
 }
 
 TEST_F(UnzipFileTest, FilesKeepThePermissionBitsTheArchiveRecords) {
+  PX_SKIP_WITHOUT_POSIX("Windows files have no permission bits");
   struct Case {
     const char* name;
     std::optional<std::pair<zip_uint8_t, zip_uint32_t>> external;
@@ -334,7 +335,7 @@ TEST_F(UnzipFileTest, FilesKeepThePermissionBitsTheArchiveRecords) {
   // A file system that keeps no modes refuses them: the files are written all the same.
   class NoModesEnv : public EnvWrapper {
    public:
-    NoModesEnv() : EnvWrapper(Env::Posix()) {}
+    NoModesEnv() : EnvWrapper(Env::Default()) {}
     int SetFileMode(std::string_view, uint32_t) override { return kOsAccessDenied; }
   };
   NoModesEnv no_modes;

@@ -33,10 +33,13 @@ void MakeZip(const std::string& host_path, const std::vector<ZipEntrySpec>& entr
              const std::string& password = "", zip_uint16_t method = ZIP_EM_TRAD_PKWARE,
              zip_int32_t compression = ZIP_CM_DEFLATE);
 
-// True when the program can be run from the shell.
+// True when the program can be run from the shell (never on Windows, where the
+// commands below do not run).
 bool HaveProgram(const std::string& name);
+// Why a check that runs the program through the shell is skipped.
+std::string MissingProgram(const std::string& name);
 
-// Runs a shell command; its exit status (-1 when it could not run).
+// Runs a POSIX shell command; its exit status (-1 when it could not run).
 int Shell(const std::string& command);
 
 // Runs a shell command and returns what it wrote on standard output.
@@ -84,7 +87,7 @@ class ShortFile : public File {
 
 class FullDiskEnv : public EnvWrapper {
  public:
-  explicit FullDiskEnv(int64_t budget) : EnvWrapper(Env::Posix()), budget_(budget) {}
+  explicit FullDiskEnv(int64_t budget) : EnvWrapper(Env::Default()), budget_(budget) {}
   std::unique_ptr<File> CreateFile(std::string_view name, FileShare share, int* code) override {
     std::unique_ptr<File> f = target()->CreateFile(name, share, code);
     if (f == nullptr) return f;

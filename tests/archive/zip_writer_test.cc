@@ -165,8 +165,12 @@ TEST(ZipWriterTest, UpdateArchiveRules) {
   // A new archive replaces an old one entirely; every entry is encrypted. The file's
   // date is fixed: traditional encryption keys its one-byte password check to it, and
   // "wrong" must fail that check (a wrong password that passes it: unzip_file_test).
-  const struct timeval fixed[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimes(dir.File("two/px.exe").c_str(), fixed), 0);
+  std::error_code ec;
+  std::filesystem::last_write_time(
+      dir.File("two/px.exe"),
+      std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1000000000))),
+      ec);
+  ASSERT_FALSE(ec) << ec.message();
   ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"one\\PX.EXE"}, &error)) << error;
   ASSERT_TRUE(MakeUpdateArchive("u.zip", "pw", {"two\\px.exe"}, &error)) << error;
   ArchiveCheck result;

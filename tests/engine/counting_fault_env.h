@@ -49,7 +49,7 @@ inline const char* OpKindName(OpKind kind) {
 
 class CountingFaultEnv : public EnvWrapper {
  public:
-  CountingFaultEnv() : EnvWrapper(Env::Posix()) {}
+  CountingFaultEnv() : EnvWrapper(Env::Default()) {}
   // Counts the operations of another Env (a fake clock, say).
   explicit CountingFaultEnv(Env* target) : EnvWrapper(target) {}
 

@@ -3,13 +3,12 @@
 #ifndef PX_TESTS_FUZZ_FUZZ_UTIL_H_
 #define PX_TESTS_FUZZ_FUZZ_UTIL_H_
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -19,10 +18,18 @@ namespace px::fuzz {
 // The path lives on the heap so that it outlives every static destructor.
 inline const std::string& ScratchFolder() {
   static const std::string* folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/pxfuzz.XXXXXX";
-    const char* made = mkdtemp(templ.data());
-    auto* path = new std::string(made != nullptr ? made : "/tmp/pxfuzz");
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    std::random_device random;
+    std::filesystem::path made = temp / "pxfuzz";
+    for (int tries = 0; tries < 100; ++tries) {
+      const auto candidate = temp / ("pxfuzz." + std::to_string(random() % 1000000000u));
+      if (std::filesystem::create_directory(candidate, ec)) {
+        made = candidate;
+        break;
+      }
+    }
+    auto* path = new std::string(made.string());
     std::atexit([] {
       std::error_code ec;
       std::filesystem::remove_all(ScratchFolder(), ec);

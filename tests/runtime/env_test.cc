@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "runtime/dos_path.h"
 #include "runtime/env.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 
 namespace px {
@@ -103,24 +102,22 @@ TEST(EnvShareTest, ByteRangeLocksConflictBetweenOpensAndProcesses) {
   // Read locks share; a write lock waits for them in another process.
   EXPECT_TRUE(a->Lock(3000000000, 100, false, true));
   EXPECT_TRUE(b->Lock(3000000000, 100, false, true));
-  const pid_t pid = fork();
-  if (pid == 0) {
+  test::ForkedProcess other([](test::Channel&) {
     int c = 0;
     auto f = GetEnv()->OpenFile("t.dbf", FileAccess::kReadWrite, FileShare::kDenyNone, &c);
     const bool refused = f && !f->Lock(1000000005, 1, true, false) &&
                          f->Lock(1000000007, 1, true, false) &&
                          !f->Lock(3000000050, 10, true, false);
-    _exit(refused ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return refused ? 0 : 1;
+  });
+  EXPECT_EQ(other.Join(), 0);
   // Closing releases the locks.
   a.reset();
   EXPECT_TRUE(b->Lock(1000000005, 1, true, false));
 }
 
 TEST(EnvPathTest, CaseInsensitiveLookupPrefersExactThenSmallest) {
+  PX_SKIP_WITHOUT_POSIX("names that differ only in letter case (Windows ignores case itself)");
   ScratchDir dir;
   GetEnv()->MakeDir("Data");
   Create("Data\\Customer.DBF").reset();
@@ -155,6 +152,7 @@ TEST(EnvPathTest, RenameAndReplace) {
 }
 
 TEST(DosPathTest, DriveMapAndConversion) {
+  PX_SKIP_WITHOUT_POSIX("the drive map of POSIX paths (Windows has its own drives)");
   DriveMap map;
   map.Set('c', "/");
   map.Set('D', "/media/usb/");
@@ -190,16 +188,17 @@ TEST(DosPathTest, DriveMapAndConversion) {
 }
 
 TEST(DosPathTest, DrivesFromEnvironment) {
-  setenv("PX_DRIVES", "D=/media/usb;E:=/srv/updates;bad;C=/opt/px", 1);
+  PX_SKIP_WITHOUT_POSIX("the drive map of POSIX paths (Windows has its own drives)");
+  test::SetEnvVar("PX_DRIVES", "D=/media/usb;E:=/srv/updates;bad;C=/opt/px");
   DriveMap map = DriveMap::FromEnvironment();
-  unsetenv("PX_DRIVES");
+  test::UnsetEnvVar("PX_DRIVES");
   EXPECT_EQ(map.Root('D').value(), "/media/usb");
   EXPECT_EQ(map.Root('e').value(), "/srv/updates");
   EXPECT_EQ(map.Root('C').value(), "/opt/px");
 }
 
 TEST(EnvClockTest, FakeClockAdvancesOnSleep) {
-  FakeClockEnv fake(Env::Posix());
+  FakeClockEnv fake(Env::Default());
   ScopedEnv scope(&fake);
   const int64_t start = GetEnv()->NowMicros();
   SleepSeconds(20.0);

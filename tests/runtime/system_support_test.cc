@@ -43,7 +43,11 @@ TEST(SystemInfoTest, ParsesProcTexts) {
 TEST(SystemInfoTest, ReadsThisMachineAndProgram) {
   const SystemInfo sys = ReadSystemInfo();
   EXPECT_GT(sys.memory_mb, 0);
+#ifdef _WIN32
+  EXPECT_EQ(sys.os_name, "Windows");
+#else
   EXPECT_EQ(sys.os_name, "Linux");
+#endif
   EXPECT_GT(sys.os_major, 0);
   EXPECT_FALSE(sys.tasks.empty());
   const ProgramInfo prog = ReadProgramInfo();

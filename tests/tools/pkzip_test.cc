@@ -28,9 +28,7 @@ std::string ToolsDir() {
   if (const char* dir = std::getenv("PX_TEST_BINARY_DIR"); dir != nullptr && *dir) {
     return std::string(dir) + "/tools";
   }
-  char buf[4096];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-  std::filesystem::path self(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0));
+  const std::filesystem::path self(ProgramFilePath());
   return (self.parent_path().parent_path() / "tools").string();
 }
 
@@ -56,7 +54,7 @@ std::vector<std::string> Listed(const std::string& archive) {
 class PkzipTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!test::HaveProgram("unzip")) GTEST_SKIP() << "the unzip program is not installed";
+    if (!test::HaveProgram("unzip")) GTEST_SKIP() << test::MissingProgram("unzip");
     ASSERT_TRUE(std::filesystem::exists(ToolsDir() + "/pkzip")) << ToolsDir();
   }
 };
@@ -105,7 +103,7 @@ TEST_F(PkzipTest, BackupBatchLinesRunThroughTheBatchRunner) {
   ASSERT_EQ(MAKEDIR(Value::String("backup")), 0);
   const char* old_path = std::getenv("PATH");
   const std::string saved = old_path != nullptr ? old_path : "";
-  setenv("PATH", (ToolsDir() + ":" + saved).c_str(), 1);
+  test::SetEnvVar("PATH", ToolsDir() + test::kPathListSeparator + saved);
 
   int exit_codes[2] = {-1, -1};
   const char* lines[2] = {"PKZIP25 -add backup\\PXB7 *.db*", "PKZIP backup\\PXB8 *.db*"};
@@ -117,7 +115,7 @@ TEST_F(PkzipTest, BackupBatchLinesRunThroughTheBatchRunner) {
     ASSERT_TRUE(PrepareLaunch("backup.bat", 5, &request, &os_code)) << os_code;
     exit_codes[i] = GetProcessRunner()->Run(request, true, {}, {}).exit_code;
   }
-  setenv("PATH", saved.c_str(), 1);
+  test::SetEnvVar("PATH", saved);
   EXPECT_EQ(exit_codes[0], 0);
   EXPECT_EQ(exit_codes[1], 0);
   for (const char* archive : {"backup/PXB7.zip", "backup/PXB8.zip"}) {

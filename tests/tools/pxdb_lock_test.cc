@@ -1,16 +1,14 @@
 // pxdb lock and --shared across processes: the pxdb program holds a record lock while
 // this process (a second workstation) works on the same table.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
+#include "tests/child_process.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 #include "tests/tools/pxdb_test_util.h"
@@ -23,65 +21,43 @@ using test::ScratchDir;
 
 using Result = test::PxdbResult;
 using test::Pxdb;
-// The pxdb program running in a process of its own, its standard output read through a
-// pipe.
+// The pxdb program running in a process of its own, its standard output going to a
+// file that ReadLine follows.
 class PxdbProcess {
  public:
-  explicit PxdbProcess(const std::vector<std::string>& args) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char*> argv;
-      std::string program = PX_PXDB_BINARY;
-      argv.push_back(program.data());
-      std::vector<std::string> copy = args;
-      for (std::string& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    out_ = out[0];
-  }
-  ~PxdbProcess() {
-    if (pid_ > 0 && !reaped_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
+  explicit PxdbProcess(const std::vector<std::string>& args)
+      : output_("pxdb" + std::to_string(++count_) + ".out") {
+    std::vector<std::string> argv = {PX_PXDB_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    process_ = test::ChildProcess(argv, {}, "", output_);
   }
 
   // The next line of its output (without the line end), waiting at most a minute.
   std::string ReadLine() {
-    std::string line;
-    char c = 0;
-    pollfd p{out_, POLLIN, 0};
-    while (poll(&p, 1, 60000) == 1 && read(out_, &c, 1) == 1 && c != '\n') line += c;
-    return line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    do {
+      const std::string out = test::ReadFileBytes(output_);
+      const size_t end = out.find('\n', read_);
+      if (end != std::string::npos) {
+        std::string line = out.substr(read_, end - read_);
+        read_ = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return "";
   }
-  // Stops it (if it still runs) and returns its exit status.
-  int Stop() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return status;
-  }
-  int Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  // Stops it (if it still runs).
+  void Stop() { process_.Kill(); }
+  // Its exit code once it has ended by itself.
+  int Wait() { return process_.Wait(60); }
 
  private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  bool reaped_ = false;
+  static inline int count_ = 0;
+  std::string output_;
+  size_t read_ = 0;
+  test::ChildProcess process_;
 };
 
 class PxdbLockTest : public testing::Test {

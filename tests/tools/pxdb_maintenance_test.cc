@@ -144,7 +144,7 @@ TEST(PxdbMaintenanceTest, RestructureThatWouldLoseValuesChangesNothing) {
 // Fails the rename that would put the new table in place.
 class FailingRenameEnv : public EnvWrapper {
  public:
-  FailingRenameEnv() : EnvWrapper(Env::Posix()) {}
+  FailingRenameEnv() : EnvWrapper(Env::Default()) {}
   int RenameFile(std::string_view from, std::string_view to) override {
     if (from.find("zzrs") != std::string_view::npos && to.find(".dbf") != std::string_view::npos) {
       return kOsAccessDenied;

@@ -12,7 +12,7 @@
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
 #include "runtime/env.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 #include "tests/tools/pxdb_test_util.h"
 #include "tests/tools/sample_update.h"
@@ -146,7 +146,7 @@ class KillAtSecondRename : public EnvWrapper {
  public:
   using EnvWrapper::EnvWrapper;
   int ReplaceFile(std::string_view from, std::string_view to) override {
-    if (from.rfind("zzrestor/", 0) == 0 && ++renames_ == 2) kill(getpid(), SIGKILL);
+    if (from.rfind("zzrestor/", 0) == 0 && ++renames_ == 2) test::KillThisProcess();
     return EnvWrapper::ReplaceFile(from, to);
   }
 

@@ -78,17 +78,22 @@ void MakeCustomerUpdate(const std::string& inst, const std::string& upd, int nam
 }
 
 int RunInstaller(const std::string& inst, const std::string& upd) {
-  return RunProgram({PX_PXUPDATE_BINARY},
-                    {"PX_UI=console", "PX_UPDATE_FROM=D:\\", "PX_DRIVES=D=" + upd}, inst,
+#ifdef _WIN32
+  // Windows has no drive map: the update folder is named as it is.
+  const std::string from = "PX_UPDATE_FROM=" + upd + "\\";
+#else
+  const std::string from = "PX_UPDATE_FROM=D:\\";
+#endif
+  return RunProgram({PX_PXUPDATE_BINARY}, {"PX_UI=console", from, "PX_DRIVES=D=" + upd}, inst,
                     inst + "/../pxupdate.out");
 }
 
 std::map<std::string, std::string> TableFiles(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : fs::directory_iterator(folder)) {
-    const std::string ext = e.path().extension();
+    const std::string ext = e.path().extension().string();
     if (e.is_regular_file() && (ext == ".dbf" || ext == ".dbt")) {
-      files[e.path().filename()] = ReadFileBytes(e.path());
+      files[e.path().filename().string()] = ReadFileBytes(e.path().string());
     }
   }
   return files;
@@ -97,12 +102,12 @@ std::map<std::string, std::string> TableFiles(const std::string& folder) {
 ToolsOnPath::ToolsOnPath() {
   const char* path = std::getenv("PATH");
   previous_ = path != nullptr ? path : "";
-  const std::string tools = fs::path(PX_PXUPDATE_BINARY).parent_path();
-  setenv("PATH", (tools + ":" + previous_).c_str(), 1);
+  const std::string tools = fs::path(PX_PXUPDATE_BINARY).parent_path().string();
+  SetEnvVar("PATH", tools + kPathListSeparator + previous_);
 }
 
 ToolsOnPath::~ToolsOnPath() {
-  setenv("PATH", previous_.c_str(), 1);
+  SetEnvVar("PATH", previous_);
 }
 
 }  // namespace px::test

@@ -2,6 +2,10 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "runtime/env.h"
 #include "runtime/process.h"
 #include "tests/test_util.h"
@@ -40,13 +44,13 @@ class ScopedEnvVar {
  public:
   ScopedEnvVar(const char* name, const std::string& value) : name_(name) {
     if (const char* old = getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
+    test::SetEnvVar(name, value);
   }
   ~ScopedEnvVar() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      test::SetEnvVar(name_, *old_);
     } else {
-      unsetenv(name_);
+      test::UnsetEnvVar(name_);
     }
   }
 
@@ -58,6 +62,7 @@ class ScopedEnvVar {
 class LaunchTest : public test::ConsoleUiTest {};
 
 TEST_F(LaunchTest, WaitRunGivesExitCodes) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("ok"), "exit 0");
   WriteScript(dir.File("Fails.exe"), "exit 3");
@@ -70,16 +75,19 @@ TEST_F(LaunchTest, WaitRunGivesExitCodes) {
 }
 
 TEST_F(LaunchTest, WinExecStartsOrReportsWhy) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("px"), "echo started > " + dir.File("px.out"));
   EXPECT_GT(WINEXEC("PX"), 31);
-  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i) usleep(10000);
+  for (int i = 0; i < 200 && test::FileSize(dir.File("px.out")) <= 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(test::ReadFileBytes(dir.File("px.out")), "started\n");
   EXPECT_EQ(WINEXEC("no-such-program-px"), 2);
   EXPECT_LE(WINEXEC("no-such-program-px arg"), 31);
 }
 
 TEST_F(LaunchTest, LaunchesGoThroughTheRunnerWithTheirShowMode) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
   WriteScript(dir.File("pkzip"), "exit 0");
   test::WriteFileBytes(dir.File("BACKUP.BAT"), "PKZIP backup\\PXB1 *.db*\r\n\x1a");
@@ -115,8 +123,9 @@ TEST_F(LaunchTest, BuiltInChooserWithoutAWindowsFolder) {
 }
 
 TEST_F(LaunchTest, ExternalChooserThroughTheExchangeFile) {
+  PX_SKIP_WITHOUT_POSIX("the programs started are shell scripts");
   ScratchDir dir;
-  mkdir(dir.File("Windows").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("Windows"));
   ScopedEnvVar windir("WINDIR", dir.File("Windows"));
   const std::string ini = dir.File("Windows/rundlg32.ini");
   test::WriteFileBytes(ini, "[Old]\r\nstale=1\r\n");
@@ -144,7 +153,7 @@ TEST_F(LaunchTest, ExternalChooserThroughTheExchangeFile) {
 
 TEST_F(LaunchTest, MissingExternalChooserFallsBackToTheBuiltInOne) {
   ScratchDir dir;
-  mkdir(dir.File("WINDOWS").c_str(), 0755);
+  std::filesystem::create_directory(dir.File("WINDOWS"));
   ScopedEnvVar windir("WINDIR", dir.File("WINDOWS"));
   ScopedEnvVar path("PATH", "/nonexistent");
   backend_.Script({{std::string("D:\\CHOSEN")}, "OK", nullptr});

@@ -56,7 +56,7 @@ TEST_F(MessagesTest, BoxesShowTextAndCaption) {
 }
 
 TEST_F(MessagesTest, WaitSecondsUsesTheClockAndDoesNotPump) {
-  FakeClockEnv clock(Env::Posix());
+  FakeClockEnv clock(Env::Default());
   ScopedEnv env(&clock);
   WAITSECONDS(2);
   EXPECT_EQ(clock.slept_micros(), 2000000);
@@ -68,7 +68,7 @@ TEST_F(MessagesTest, WaitSecondsUsesTheClockAndDoesNotPump) {
 }
 
 TEST_F(MessagesTest, MsgRunSizesAndOrder) {
-  FakeClockEnv clock(Env::Posix());
+  FakeClockEnv clock(Env::Default());
   ScopedEnv env(&clock);
   // One-letter text and five-letter caption: 4 rows by 9 columns.
   std::vector<std::string> seen;
@@ -101,7 +101,7 @@ TEST_F(MessagesTest, MsgRunSizesAndOrder) {
 }
 
 TEST_F(MessagesTest, MsgWaitWaitsFourSecondsByDefault) {
-  FakeClockEnv clock(Env::Posix());
+  FakeClockEnv clock(Env::Default());
   ScopedEnv env(&clock);
   MSGWAIT(Value::String("Done"));
   EXPECT_EQ(clock.slept_micros(), 4000000);

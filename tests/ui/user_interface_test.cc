@@ -19,6 +19,10 @@ TEST(ChooseUiKindTest, DisplayAndOverride) {
   EXPECT_EQ(ChooseUiKind(nullptr, nullptr, "wayland-0"), UiKind::kWindow);
   EXPECT_EQ(ChooseUiKind("console", ":0", "wayland-0"), UiKind::kConsole);
   EXPECT_EQ(ChooseUiKind("window", ":0", nullptr), UiKind::kWindow);
+  // Where the window system is always there, only PX_UI=console keeps the console.
+  EXPECT_EQ(ChooseUiKindWithDesktop(nullptr), UiKind::kWindow);
+  EXPECT_EQ(ChooseUiKindWithDesktop("window"), UiKind::kWindow);
+  EXPECT_EQ(ChooseUiKindWithDesktop("console"), UiKind::kConsole);
 }
 
 // A dialog shaped like the update dialog: source field, OK and Cancel.

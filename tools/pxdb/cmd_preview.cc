@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "runtime/dos_path.h"
 #include "runtime/env.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/installation.h"
@@ -164,7 +165,7 @@ class PreviewCommand : public Command {
       return Fail(io, "there is no update archive " + update_ +
                           (env->DirExists(env->HostPath(update_)) ? "/PXUPD.zip" : ""));
     }
-    if (archive[0] != '/') archive = env->CurrentDir() + "/" + archive;
+    if (!IsAbsoluteHostPath(archive)) archive = env->CurrentDir() + "/" + archive;
 
     InstallationSession session(io.err);
     std::string message;

@@ -26,6 +26,7 @@
 #include "archive/zip_library.h"
 #include "engine/workarea/commands.h"
 #include "engine/workarea/registry.h"
+#include "runtime/dos_path.h"
 #include "runtime/env.h"
 #include "tools/pxdb/catalogue_rebuild.h"
 #include "tools/pxdb/command.h"
@@ -111,7 +112,7 @@ class RestoreCommand : public Command {
     if (archive.empty() || !env->FileExists(archive)) {
       return Fail(io, "there is no backup archive " + archive_);
     }
-    if (archive[0] != '/') archive = env->CurrentDir() + "/" + archive;
+    if (!IsAbsoluteHostPath(archive)) archive = env->CurrentDir() + "/" + archive;
 
     InstallationSession session(io.out);
     std::string message;

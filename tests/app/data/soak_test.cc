@@ -34,7 +34,7 @@
 #include "runtime/settings.h"
 #include "tests/app/data/catalogue_builder.h"
 #include "tests/engine/table_util.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 #include "tests/ui/console_fixture.h"
 
@@ -184,6 +184,10 @@ class SoakTest : public test::ConsoleUiTest {
 };
 
 TEST_F(SoakTest, WorkstationsShareTheTablesWhileMaintenanceIsRefused) {
+#ifdef _WIN32
+  GTEST_SKIP() << "talks to the workstations before it starts the maintenance process, "
+                  "which a Windows child, a replay of the test, cannot reach";
+#endif
   const int seconds = EnvNumber("PX_SOAK_SECONDS", 20);
   // Codes are station * 30000 + a counter below 40000, within the field's 5 digits.
   const int max_ops = std::min(EnvNumber("PX_SOAK_OPS", 30000), 39000);

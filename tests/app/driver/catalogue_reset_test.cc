@@ -65,8 +65,8 @@ TEST_F(CatalogueResetTest, CatalogueInUseKeepsTheSavedCopyForTheNextRun) {
   NoteCatalogueReplacing(paths_.to_drvpth, true);
   {
     int code = 0;
-    std::unique_ptr<File> other = Env::Posix()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead,
-                                                         FileShare::kDenyNone, &code);
+    std::unique_ptr<File> other = Env::Default()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead,
+                                                           FileShare::kDenyNone, &code);
     ASSERT_NE(other, nullptr);
     ResetCataloguePaths(paths_, progress_);
   }

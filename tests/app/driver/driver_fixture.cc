@@ -163,7 +163,7 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
       const std::string base = BaseUpper(c.program);
       if (base == "PKZIP" || base == "PKZIP25") c.program = PkzipBinary();
     }
-    const LaunchResult r = ProcessRunner::Posix()->Run(real, wait, after_start, while_waiting);
+    const LaunchResult r = ProcessRunner::Default()->Run(real, wait, after_start, while_waiting);
     batch_exit_code = r.exit_code;
     return r;
   }
@@ -174,10 +174,23 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
   return r;
 }
 
+#ifdef _WIN32
+namespace {
+
+// Whether this run has a drive D: of its own for the update folder (POSIX systems map
+// D: to a folder instead).
+bool HaveTestDriveD() {
+  const char* d = std::getenv("PX_TEST_DRIVE_D");
+  return d != nullptr && *d;
+}
+
+}  // namespace
+#endif
+
 DriverTest::DriverTest()
     : backend_(ConsoleTo(&out_)),
       ui_scope_(std::make_unique<ScopedUiBackend>(&backend_)),
-      clock_(Env::Posix()),
+      clock_(Env::Default()),
       env_scope_(std::make_unique<ScopedEnv>(&clock_)),
       runner_scope_(std::make_unique<ScopedProcessRunner>(&runner_)) {
   std::filesystem::create_directories(Inst());
@@ -187,18 +200,30 @@ DriverTest::DriverTest()
     saved_temp_ = temp;
   }
   std::filesystem::create_directories(scratch_.path() + "/systemp");
-  setenv("TEMP", (scratch_.path() + "/systemp").c_str(), 1);
+  test::SetEnvVar("TEMP", scratch_.path() + "/systemp");
+#ifdef _WIN32
+  // The update folder is drive D: itself; it starts empty.
+  std::error_code ec;
+  if (HaveTestDriveD()) {
+    for (const auto& e : std::filesystem::directory_iterator(Upd(), ec)) {
+      std::filesystem::remove_all(e.path(), ec);
+    }
+  }
+#else
   GetDriveMap().Set('D', Upd());
+#endif
   if (chdir(Inst().c_str()) != 0) ADD_FAILURE() << "cannot enter " << Inst();
 }
 
 DriverTest::~DriverTest() {
   ResetWorkAreasForTesting();
+#ifndef _WIN32
   GetDriveMap().Remove('D');
+#endif
   if (had_temp_) {
-    setenv("TEMP", saved_temp_.c_str(), 1);
+    test::SetEnvVar("TEMP", saved_temp_);
   } else {
-    unsetenv("TEMP");
+    test::UnsetEnvVar("TEMP");
   }
   if (chdir(scratch_.path().c_str()) != 0) {
     // The scratch folder goes with the fixture anyway.
@@ -209,8 +234,20 @@ std::string DriverTest::Inst(const std::string& name) const {
   return scratch_.path() + "/inst" + (name.empty() ? "" : "/" + name);
 }
 
+void DriverTest::SetUp() {
+#ifdef _WIN32
+  if (!HaveTestDriveD()) {
+    GTEST_SKIP() << "the update folder is drive D:, which tests/wine_run.sh provides";
+  }
+#endif
+}
+
 std::string DriverTest::Upd(const std::string& name) const {
+#ifdef _WIN32
+  return "D:\\" + name;
+#else
   return scratch_.path() + "/upd" + (name.empty() ? "" : "/" + name);
+#endif
 }
 
 std::string DriverTest::InstDos() const {

@@ -78,9 +78,12 @@ class DriverTest : public testing::Test {
  protected:
   DriverTest();
   ~DriverTest() override;
+  // Skips on Windows without the test's own drive D: (see Upd).
+  void SetUp() override;
 
   // Host paths of the installation folder ("inst") and the update folder ("upd",
-  // drive D:), and the DOS form of the installation folder.
+  // drive D:; on Windows the root of D:, a drive tests/wine_run.sh gives the run), and
+  // the DOS form of the installation folder.
   std::string Inst(const std::string& name = "") const;
   std::string Upd(const std::string& name = "") const;
   std::string InstDos() const;

@@ -67,8 +67,8 @@ TEST_F(MainTest, CatalogueHeldElsewhereIsLeftAlone) {
   ApplyInstallerSettings();
   CataloguePaths({"..\\PXC\\"});
   int code = 0;
-  std::unique_ptr<File> other =
-      Env::Posix()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead, FileShare::kDenyNone, &code);
+  std::unique_ptr<File> other = Env::Default()->OpenFile(Inst("indexdef.dbf"), FileAccess::kRead,
+                                                         FileShare::kDenyNone, &code);
   ASSERT_NE(other, nullptr);
   RepairCataloguePaths();
   EXPECT_TRUE(RecordedErrors().empty());

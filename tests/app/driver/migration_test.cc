@@ -188,7 +188,7 @@ TEST_F(MigrationTest, TableInUseElsewhereKeepsItsStructureAndRecords) {
   const std::string before = test::ReadFileBytes(Inst("customer.dbf"));
   {
     int code = 0;
-    std::unique_ptr<File> other = Env::Posix()->OpenFile(
+    std::unique_ptr<File> other = Env::Default()->OpenFile(
         Inst("customer.dbf"), FileAccess::kReadWrite, FileShare::kDenyNone, &code);
     ASSERT_NE(other, nullptr);
     Migrate();

@@ -16,7 +16,7 @@ using test::WriteFileBytes;
 // Fails ReplaceFile for one target name.
 class FailingReplaceEnv : public EnvWrapper {
  public:
-  FailingReplaceEnv() : EnvWrapper(Env::Posix()) {}
+  FailingReplaceEnv() : EnvWrapper(Env::Default()) {}
   int ReplaceFile(std::string_view from, std::string_view to) override {
     if (!failing_target.empty() && to.ends_with(failing_target)) return kOsAccessDenied;
     return EnvWrapper::ReplaceFile(from, to);

@@ -91,7 +91,7 @@ TEST_F(Update1Test, AProgramInUseIsReportedAndKeptWhole) {
   int code = 0;
   // Another workstation runs the program.
   std::unique_ptr<File> running =
-      Env::Posix()->OpenFile(Inst("px.exe"), FileAccess::kRead, FileShare::kDenyNone, &code);
+      Env::Default()->OpenFile(Inst("px.exe"), FileAccess::kRead, FileShare::kDenyNone, &code);
   ASSERT_NE(running, nullptr);
   RunUpdate();
   running.reset();

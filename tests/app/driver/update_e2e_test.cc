@@ -14,7 +14,7 @@
 #include "runtime/dos_path.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -165,7 +165,7 @@ class UpdateE2eTest : public test::DriverTest {
     std::map<std::string, std::string> files;
     for (const auto& e : std::filesystem::directory_iterator(Inst())) {
       if (e.is_regular_file() && e.path().filename() != "update.log")
-        files[e.path().filename()] = ReadFileBytes(e.path());
+        files[e.path().filename().string()] = ReadFileBytes(e.path().string());
     }
     return files;
   }
@@ -360,7 +360,7 @@ TEST_F(UpdateE2eTest, FolderWithoutInstallationIsLeftAlone) {
   EXPECT_EQ(FindLine(lines, "Making Compulsory Backup"), -1);
   std::vector<std::string> left;
   for (const auto& e : std::filesystem::directory_iterator(elsewhere))
-    left.push_back(e.path().filename());
+    left.push_back(e.path().filename().string());
   EXPECT_EQ(left, std::vector<std::string>{"notes.txt"});
 }
 
@@ -421,6 +421,10 @@ TEST_F(UpdateE2eTest, BackupThatIsNotWholeStopsTheUpdate) {
 }
 
 TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
+#ifdef _WIN32
+  GTEST_SKIP() << "starts a new other workstation per case, which a Windows child, a replay of the "
+                  "test, cannot reach";
+#endif
   Generate(0);
   MakeSampleUpdate();
   // The catalogue, a table the update rebuilds, the quote lines the repairs pack and a
@@ -432,7 +436,7 @@ TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
     test::ForkedProcess other([&](test::Channel& channel) {
       int code = 0;
       std::unique_ptr<File> f =
-          Env::Posix()->OpenFile(Inst(held), FileAccess::kReadWrite, FileShare::kDenyNone, &code);
+          Env::Default()->OpenFile(Inst(held), FileAccess::kReadWrite, FileShare::kDenyNone, &code);
       if (!channel.Send(f != nullptr ? 'y' : 'n')) return 1;
       channel.Receive(-1);
       return 0;

@@ -13,7 +13,7 @@
 #include "runtime/dos_path.h"
 #include "tests/app/driver/driver_fixture.h"
 #include "tests/child_process.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tools/pxdb/command.h"
 #include "tools/pxdb/pxdb.h"
 
@@ -184,6 +184,10 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
 // How a run that does not complete ends its section: cancelled, refused by a check, or
 // cut short by a folder that cannot be entered.
 TEST_F(UpdateLogTest, OutcomeSaysWhereTheUpdateStopped) {
+#ifdef _WIN32
+  GTEST_SKIP() << "starts a new other workstation per case, which a Windows child, a replay of the "
+                  "test, cannot reach";
+#endif
   MakeScenario();
   const std::string in_use =
       "CUSTOMER.DBF is in use on another workstation. Close ParVex "
@@ -213,8 +217,8 @@ TEST_F(UpdateLogTest, OutcomeSaysWhereTheUpdateStopped) {
     test::ForkedProcess other([&](test::Channel& channel) {
       int code = 0;
       std::unique_ptr<File> f =
-          c.hold_customer ? Env::Posix()->OpenFile(Inst("customer.dbf"), FileAccess::kReadWrite,
-                                                   FileShare::kDenyNone, &code)
+          c.hold_customer ? Env::Default()->OpenFile(Inst("customer.dbf"), FileAccess::kReadWrite,
+                                                     FileShare::kDenyNone, &code)
                           : nullptr;
       if (!channel.Send('y')) return 1;
       channel.Receive(-1);
@@ -241,11 +245,11 @@ TEST_F(UpdateLogTest, KilledRunIsNotedByTheNextOne) {
      public:
       using EnvWrapper::EnvWrapper;
       int ReplaceFile(std::string_view from, std::string_view to) override {
-        if (from.find("zztemp") != std::string_view::npos) raise(SIGKILL);
+        if (from.find("zztemp") != std::string_view::npos) test::KillThisProcess();
         return EnvWrapper::ReplaceFile(from, to);
       }
       int RenameFile(std::string_view from, std::string_view to) override {
-        if (from.find("zztemp") != std::string_view::npos) raise(SIGKILL);
+        if (from.find("zztemp") != std::string_view::npos) test::KillThisProcess();
         return EnvWrapper::RenameFile(from, to);
       }
     } env(GetEnv());
@@ -341,7 +345,7 @@ TEST(ProgramOptionsTest, HelpAndVersionLeaveTheFolderAlone) {
     EXPECT_TRUE(test::ReadFileBytes(out).starts_with(c.output)) << test::ReadFileBytes(out);
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-      names.push_back(e.path().filename());
+      names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"indexdef.dbf"});
     EXPECT_EQ(test::ReadFileBytes(dir.path() + "/indexdef.dbf"), "not touched");
   }

@@ -30,7 +30,7 @@ void ModelWrite(std::string* model, uint64_t offset, const std::string& data) {
 TEST(BufferedFileTest, RandomOperationsMatchAPlainFile) {
   ScratchDir dir;
   std::mt19937 rng(11);
-  auto file = std::make_unique<BufferedFile>(Create(Env::Posix(), "f.bin"));
+  auto file = std::make_unique<BufferedFile>(Create(Env::Default(), "f.bin"));
   std::string model;
   uint64_t cursor = 0;  // runs of reads and writes that follow each other
   for (int step = 0; step < 6000; ++step) {

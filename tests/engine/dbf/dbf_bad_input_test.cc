@@ -125,12 +125,16 @@ TEST_F(DbfBadInputTest, StoredCountIsNeverTrusted) {
 }
 
 TEST_F(DbfBadInputTest, RetryReadsTheFileAgain) {
+  PX_SKIP_WITHOUT_POSIX(
+      "the table stays open, unshared, while its error is raised, so no "
+      "other program can put a sound copy in its place on Windows");
   RawTable t = GoodTable();
   t.version = 0x42;
   WriteFileBytes(dir_.File("bad.dbf"), t.Bytes());
   int calls = 0;
   ScopedErrorHandler handler([&](Error& e) {
-    ++calls;
+    // A second call means the copy was not put in place: give up rather than loop.
+    if (++calls > 1) return ErrorAnswer::Default();
     EXPECT_EQ(e.gen_code, kErrCorruption);
     // Someone puts a sound copy in place before answering retry.
     WriteFileBytes(dir_.File("bad.dbf"), GoodTable().Bytes());

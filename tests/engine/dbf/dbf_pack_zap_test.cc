@@ -30,7 +30,7 @@ std::string TodayBytes() {
 // (0: replaces it) and, once `fail_opens` is set, refuses every open.
 class PackEnv : public EnvWrapper {
  public:
-  PackEnv() : EnvWrapper(Env::Posix()) {}
+  PackEnv() : EnvWrapper(Env::Default()) {}
   std::unique_ptr<File> OpenFile(std::string_view name, FileAccess access, FileShare share,
                                  int* os_code) override {
     if (fail_opens) {

@@ -475,7 +475,7 @@ TEST_F(MemoTest, FailedOrShortReadRaisesInsteadOfCuttingTheText) {
 // Records the byte-range locks placed on memo files.
 class LockRecordingEnv : public EnvWrapper {
  public:
-  LockRecordingEnv() : EnvWrapper(Env::Posix()) {}
+  LockRecordingEnv() : EnvWrapper(Env::Default()) {}
   struct Call {
     bool lock;
     uint64_t offset, length;

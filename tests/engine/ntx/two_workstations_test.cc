@@ -10,7 +10,7 @@
 #include "engine/ntx/ntx_area.h"
 #include "engine/workarea/orders.h"
 #include "tests/engine/ntx/order_test_util.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 
 namespace px {
 namespace {

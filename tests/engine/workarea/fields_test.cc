@@ -96,6 +96,7 @@ TEST_F(FieldsTest, MissingFieldsAndAliasesRaiseRetryableErrors) {
 }
 
 TEST_F(FieldsTest, DeletionMarks) {
+  PX_SKIP_WITHOUT_POSIX("the file is read by another open while the table holds it unshared");
   DBSELECTAREA("cust");
   DBGOTOP();
   EXPECT_FALSE(DELETED());

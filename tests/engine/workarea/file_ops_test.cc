@@ -29,7 +29,7 @@ std::string Bytes(size_t n) {
 // Records the sizes of the reads and writes of files opened or created through it.
 class PieceRecordingEnv : public EnvWrapper {
  public:
-  PieceRecordingEnv() : EnvWrapper(Env::Posix()) {}
+  PieceRecordingEnv() : EnvWrapper(Env::Default()) {}
   std::vector<int64_t> reads, writes;
 
   class File : public px::File {

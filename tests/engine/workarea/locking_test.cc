@@ -1,8 +1,10 @@
 // Record, file and header locks of shared tables, within one process. Two work areas
 // on one table file are two opens, whose locks conflict as those of two workstations.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include "engine/dbf/dbf_area.h"
 #include "engine/workarea/commands.h"
@@ -22,8 +24,17 @@ using test::ScratchDir;
 using test::UseTable;
 
 // Whether any open holds a lock on a byte of [offset, offset + length) of the file, as
-// a fresh open of the file sees it.
+// a fresh open of the file sees it (on Windows: a fresh open cannot lock them).
 bool BytesLocked(const std::string& path, uint64_t offset, uint64_t length) {
+#ifdef _WIN32
+  int code = 0;
+  std::unique_ptr<File> f =
+      Env::Default()->OpenFile(path, FileAccess::kReadWrite, FileShare::kDenyNone, &code);
+  if (f == nullptr) return false;
+  if (!f->Lock(offset, length, /*exclusive=*/true, /*wait=*/false)) return true;
+  f->Unlock(offset, length);
+  return false;
+#else
   const int fd = open(path.c_str(), O_RDWR);
   if (fd < 0) return false;
   struct flock fl = {};
@@ -34,6 +45,7 @@ bool BytesLocked(const std::string& path, uint64_t offset, uint64_t length) {
   const bool ok = fcntl(fd, F_OFD_GETLK, &fl) == 0;
   close(fd);
   return ok && fl.l_type != F_UNLCK;
+#endif
 }
 
 constexpr uint64_t kRecordBase = 1000000000;
@@ -397,7 +409,7 @@ TEST_F(LockingTest, LockingWithoutATable) {
   EXPECT_FALSE(RLOCK());
   EXPECT_FALSE(FLOCK());
   DBUNLOCK();
-  FakeClockEnv clock(Env::Posix());
+  FakeClockEnv clock(Env::Default());
   ScopedEnv scoped(&clock);
   EXPECT_FALSE(RECLOCK(0)) << "gives up at once instead of raising forever";
   EXPECT_EQ(clock.sleeps(), 0);
@@ -411,7 +423,7 @@ TEST_F(LockingTest, LockingWithoutATable) {
 // An Env whose pauses are instant, counted, and may run a step after the n-th pause.
 class CountingClock : public FakeClockEnv {
  public:
-  CountingClock() : FakeClockEnv(Env::Posix()) {}
+  CountingClock() : FakeClockEnv(Env::Default()) {}
   void SleepMicros(int64_t micros) override {
     FakeClockEnv::SleepMicros(micros);
     if (sleeps() == release_after && release) release();

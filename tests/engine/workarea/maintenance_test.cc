@@ -284,6 +284,7 @@ TEST_F(MaintenanceTest, SharedAndReadOnlyTablesAndEmptyAreasAreRefused) {
 }
 
 TEST_F(MaintenanceTest, CommitAllWritesEveryAreaOut) {
+  PX_SKIP_WITHOUT_POSIX("the file is read by another open while the table holds it unshared");
   Make(2, {});
   ASSERT_TRUE(CreateTable("u.dbf", {Field("A", 'C', 3)}));
   ASSERT_TRUE(UseTable("u"));

@@ -20,7 +20,7 @@ using test::ScratchDir;
 // Remembers the access and share mode of every open.
 class ModeEnv : public EnvWrapper {
  public:
-  ModeEnv() : EnvWrapper(Env::Posix()) {}
+  ModeEnv() : EnvWrapper(Env::Default()) {}
   std::unique_ptr<File> OpenFile(std::string_view name, FileAccess access, FileShare share,
                                  int* os_code) override {
     opens.push_back({std::string(name), access, share});

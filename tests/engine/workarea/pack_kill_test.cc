@@ -10,9 +10,11 @@
 // records, about 2 MB copied in eight chunks, and 30,000 under the sanitizers, which
 // make every step about ten times slower.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,6 +43,8 @@
 namespace px {
 namespace {
 
+#ifndef _WIN32
+
 #ifdef PX_UNDER_SANITIZER
 constexpr int kDefaultRecords = 30000;
 #else
@@ -50,7 +54,7 @@ constexpr int kDefaultRecords = 80000;
 // Counts the changes made to files and kills the process just before a chosen one.
 class KillingEnv : public test::ChangeWatchingEnv {
  public:
-  explicit KillingEnv(int64_t kill_at) : ChangeWatchingEnv(Env::Posix()), kill_at_(kill_at) {}
+  explicit KillingEnv(int64_t kill_at) : ChangeWatchingEnv(Env::Default()), kill_at_(kill_at) {}
 
   void OnChange(std::string_view, const char* verb, std::string_view) override {
     if (++changes_ == kill_at_) raise(SIGKILL);
@@ -252,6 +256,12 @@ TEST_F(PackKillTest, KilledPackLeavesOldOrPackedTableAndTheNextPackSucceeds) {
   EXPECT_GT(left_old, 0);
   EXPECT_GT(left_packed, 0);
 }
+
+#else
+TEST(PackKillTest, KilledPackLeavesOldOrPackedTableAndTheNextPackSucceeds) {
+  GTEST_SKIP() << "forks at each kill point after the reference run; Windows has no fork";
+}
+#endif
 
 }  // namespace
 }  // namespace px

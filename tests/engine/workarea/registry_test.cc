@@ -228,6 +228,7 @@ TEST_F(RegistryTest, AreasAreKeptInNumberOrderAcrossTheWholeRange) {
 }
 
 TEST_F(RegistryTest, CommitAll) {
+  PX_SKIP_WITHOUT_POSIX("the file is read by another open while the table holds it unshared");
   DBSELECTAREA(4);
   DBCOMMITALL();
   EXPECT_EQ(SELECT(), 4);

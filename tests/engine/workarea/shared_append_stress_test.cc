@@ -11,7 +11,7 @@
 #include "engine/workarea/registry.h"
 #include "runtime/error.h"
 #include "tests/engine/table_util.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 
 namespace px {

@@ -6,7 +6,7 @@
 #include "runtime/error.h"
 #include "runtime/process_state.h"
 #include "tests/engine/table_util.h"
-#include "tests/engine/workarea/forked_process.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 
 namespace px {
