@@ -16,17 +16,6 @@ namespace {
 
 constexpr int kNotFoundExit = 127;
 
-bool EndsWithNoCase(std::string_view s, std::string_view tail) {
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    char a = s[s.size() - tail.size() + i], b = tail[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
 int ExitCodeOf(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -199,10 +188,6 @@ bool IsStartableFile(const std::string& host) {
   struct stat st;
   if (host.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   return EndsWithNoCase(host, ".bat") || access(host.c_str(), X_OK) == 0;
-}
-
-bool IsAbsoluteHost(const std::string& host) {
-  return !host.empty() && host[0] == '/';
 }
 
 std::string JoinHostPath(const std::string& folder, const std::string& name) {

@@ -10,8 +10,6 @@
 
 namespace px {
 
-namespace {
-
 bool EndsWithNoCase(std::string_view s, std::string_view tail) {
   if (s.size() < tail.size()) return false;
   for (size_t i = 0; i < tail.size(); ++i) {
@@ -22,6 +20,8 @@ bool EndsWithNoCase(std::string_view s, std::string_view tail) {
   }
   return true;
 }
+
+namespace {
 
 bool IsBatchName(std::string_view name) {
   return EndsWithNoCase(name, ".bat");
@@ -82,7 +82,7 @@ std::string FindProgram(std::string_view name) {
   if (has_folder) {
     for (const std::string& c : names) {
       std::string host = env->HostPath(c);
-      if (!host.empty() && !IsAbsoluteHost(host)) host = JoinHostPath(env->CurrentDir(), host);
+      if (!host.empty() && !IsAbsoluteHostPath(host)) host = JoinHostPath(env->CurrentDir(), host);
       if (IsStartableFile(host)) return host;
     }
     return "";

@@ -4,6 +4,7 @@
 #define PX_RUNTIME_PROCESS_HOST_H_
 
 #include <string>
+#include <string_view>
 
 namespace px {
 
@@ -19,8 +20,8 @@ constexpr char kPathListSeparator = ':';
 // program the system associates with it).
 bool IsStartableFile(const std::string& host);
 
-// True for a host path that does not depend on the current folder.
-bool IsAbsoluteHost(const std::string& host);
+// True when s ends with tail, letter case aside (ASCII letters).
+bool EndsWithNoCase(std::string_view s, std::string_view tail);
 
 // name inside folder, with the host's separator.
 std::string JoinHostPath(const std::string& folder, const std::string& name);

@@ -27,17 +27,6 @@ namespace px {
 
 namespace {
 
-bool EndsWithNoCase(std::string_view s, std::string_view tail) {
-  if (s.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    char a = s[s.size() - tail.size() + i], b = tail[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
@@ -304,11 +293,6 @@ bool IsStartableFile(const std::string& host) {
   if (host.empty()) return false;
   const DWORD attributes = GetFileAttributesW(Win32PathOf(host).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool IsAbsoluteHost(const std::string& host) {
-  if (host.size() >= 2 && IsSeparator(host[0]) && IsSeparator(host[1])) return true;
-  return host.size() >= 3 && host[1] == ':' && IsSeparator(host[2]);
 }
 
 std::string JoinHostPath(const std::string& folder, const std::string& name) {
