@@ -147,6 +147,11 @@ std::string HostToDos(std::string_view host_path) {
   for (char& c : out) {
     if (c == '/') c = '\\';
   }
+  // A name from the root of the current drive ("\x") is named on that drive.
+  if (!out.empty() && out[0] == '\\' && (out.size() == 1 || out[1] != '\\')) {
+    const std::string current = CurrentHostDir();
+    if (HasDrive(current)) out = current.substr(0, 2) + out;
+  }
   // A path in a folder that Set() made a drive of is named on that drive.
   std::string rest;
   const char drive = GetDriveMap().DriveOf(out, &rest);

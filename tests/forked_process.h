@@ -74,6 +74,10 @@ class ForkedProcess {
   Channel channel_{-1, -1};
 };
 
+// Whether this process is a Windows child replaying the test (never on POSIX systems).
+// Steps that would redo on the parent's files what the parent did can be left out.
+bool IsReplayingChild();
+
 // Ends this process at once, as a kill from outside would: no destructor, no flush.
 // ForkedProcess::Join reports such an end as -1.
 [[noreturn]] void KillThisProcess();

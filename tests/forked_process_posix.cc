@@ -79,6 +79,10 @@ int ForkedProcess::Join(int timeout_ms) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+bool IsReplayingChild() {
+  return false;
+}
+
 void KillThisProcess() {
   raise(SIGKILL);
   _exit(137);

@@ -128,6 +128,10 @@ ForkedProcess::ForkedProcess(const std::function<int(Channel&)>& fn) {
   channel_ = Channel(from_child_, to_child_);
 }
 
+bool IsReplayingChild() {
+  return std::getenv(kRole) != nullptr;
+}
+
 ForkedProcess::~ForkedProcess() {
   child_.Kill();
   CloseInput();

@@ -1,5 +1,7 @@
 #include "tests/test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +17,39 @@ namespace px::test {
 namespace fs = std::filesystem;
 
 #ifdef _WIN32
+namespace {
+
+// The number of this scratch folder among those the running test has made.
+int NextScratchIndex() {
+  static std::string test;
+  static int next = 0;
+  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name =
+      info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "";
+  if (name != test) {
+    test = name;
+    next = 0;
+  }
+  return next++;
+}
+
+}  // namespace
+
 ScratchDir::ScratchDir() {
   std::error_code ec;
   previous_ = fs::current_path(ec).string();
+  // gtest runs a death test's statement in a new run of the program that replays the
+  // test up to it: there the folders made before the statement are the parent's, which
+  // it names in the environment while they exist.
+  const std::string shared = "PX_SCRATCH_" + std::to_string(NextScratchIndex());
+  if (testing::internal::InDeathTestChild()) {
+    if (const char* parent = std::getenv(shared.c_str()); parent != nullptr && *parent) {
+      path_ = parent;
+      fs::current_path(path_, ec);
+      if (ec) std::abort();
+      return;
+    }
+  }
   const fs::path temp = fs::temp_directory_path(ec);
   std::random_device random;
   fs::path made;
@@ -35,6 +67,10 @@ ScratchDir::ScratchDir() {
   }
   fs::current_path(own_, ec);
   if (ec) std::abort();
+  if (!testing::internal::InDeathTestChild()) {
+    shared_as_ = shared;
+    SetEnvVar(shared_as_, own_);
+  }
 }
 #else
 ScratchDir::ScratchDir() {
@@ -50,6 +86,7 @@ ScratchDir::ScratchDir() {
 #endif
 
 ScratchDir::~ScratchDir() {
+  if (!shared_as_.empty()) UnsetEnvVar(shared_as_);
   std::error_code ec;
   // When the previous folder vanished, stay where we are.
   fs::current_path(previous_, ec);

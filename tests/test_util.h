@@ -26,6 +26,7 @@ class ScratchDir {
   std::string path_;
   std::string own_;  // the folder made here (path_ but in a replaying Windows child)
   std::string previous_;
+  std::string shared_as_;  // the variable naming it to a Windows death test's child
 };
 
 std::string ReadFileBytes(const std::string& host_path);

@@ -34,5 +34,11 @@ PX_TEST_DRIVE_D="$build/wine-drive-d"
 export PX_TEST_DRIVE_D
 SERVER=/usr/lib/wine/wineserver64
 [ -x "$SERVER" ] || SERVER="$(command -v wineserver)"
-"$SERVER" -p120 2>/dev/null || true
+# (Its output goes nowhere: a server holding the caller's output would keep a test
+# runner waiting for the end of that output until the server ends.)
+"$SERVER" -p120 </dev/null >/dev/null 2>&1 || true
+# The prefix's services start with the first program of a session and keep the
+# standard handles it had for as long as the session lasts; a first program without
+# output starts them, so that they do not hold the caller's output open either.
+"$WINE" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
 exec "$WINE" "$@"

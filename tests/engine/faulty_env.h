@@ -50,7 +50,7 @@ class FaultyFile : public File {
 
 class FaultyEnv : public EnvWrapper {
  public:
-  FaultyEnv() : EnvWrapper(Env::Default()) {}
+  explicit FaultyEnv(Env* target = Env::Default()) : EnvWrapper(target) {}
   Faults faults;
 
   std::unique_ptr<File> OpenFile(std::string_view name, FileAccess access, FileShare share,

@@ -30,6 +30,13 @@ struct Files {
   bool has_memo = false;
   std::string backup, memo_backup;
   std::string scratch, scratch_memo;
+  // The folder of them all, and that folder as messages name it.
+  std::string folder, shown_folder;
+  // A file of the folder as messages name it.
+  std::string Shown(const std::string& host) const {
+    if (host.compare(0, folder.size(), folder) != 0) return Latin1ToUtf8(host);
+    return Latin1ToUtf8(shown_folder + host.substr(folder.size()));
+  }
 };
 
 std::string DosError(int code) {
@@ -66,8 +73,8 @@ class RestructureCommand : public Command {
     if (!Replace(f, &why)) return Fail(io, why);
     io.out << "restructured " << count << " records";
     if (lost > 0) io.out << ", " << lost << " values left out";
-    io.out << "; the old files are kept as " << Latin1ToUtf8(f.backup)
-           << (f.has_memo ? " and " + Latin1ToUtf8(f.memo_backup) : "") << "\n";
+    io.out << "; the old files are kept as " << f.Shown(f.backup)
+           << (f.has_memo ? " and " + f.Shown(f.memo_backup) : "") << "\n";
     return 0;
   }
 
@@ -85,8 +92,17 @@ class RestructureCommand : public Command {
     }
     // The names as stored, whatever letter case the command line used.
     f->table = env->HostPath(name);
+#ifdef _WIN32
+    // Host paths are full paths there; messages keep the folder as the command line
+    // gave it.
+    f->shown_folder = folder;
+#endif
     SplitPath(f->table, &folder, &file);
     SplitExtension(file, &base, &ext);
+    f->folder = folder;
+#ifndef _WIN32
+    f->shown_folder = folder;
+#endif
     f->has_memo = env->FileExists(folder + base + ".dbt");
     f->memo = f->has_memo ? env->HostPath(folder + base + ".dbt") : folder + base + ".dbt";
     f->backup = folder + base + ".bak";
@@ -169,8 +185,7 @@ class RestructureCommand : public Command {
     auto move = [&](const std::string& from, const std::string& to, bool replace) {
       const int code = replace ? env->ReplaceFile(from, to) : env->RenameFile(from, to);
       if (code != 0) {
-        *why =
-            "cannot move " + Latin1ToUtf8(from) + " to " + Latin1ToUtf8(to) + ": " + DosError(code);
+        *why = "cannot move " + f.Shown(from) + " to " + f.Shown(to) + ": " + DosError(code);
         return false;
       }
       done.emplace_back(from, to);

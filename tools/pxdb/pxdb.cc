@@ -21,6 +21,10 @@ int RunPxdb(const std::vector<std::string>& args, std::istream& in, std::ostream
   try {
     InitEngine();
     CLI::App app("pxdb: looks into and repairs the tables of a Parvex installation", "pxdb");
+    // One option syntax everywhere: an argument starting with "/" is a path (on Windows
+    // the library would otherwise take it for an option). Set before the commands are
+    // added, which take it over.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1, 1);
     app.set_version_flag("--version", std::string("pxdb ") + kToolsVersion);
     app.fallthrough();  // global options may also follow the command

@@ -145,6 +145,23 @@ std::string PkzipBinary() {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+void PutZipProgramOnPath() {
+  std::string folder = PkzipBinary();
+  folder.resize(folder.find_last_of("\\/"));
+  for (char& c : folder) {
+    if (c == '/') c = '\\';
+  }
+  const char* path = std::getenv("PATH");
+  const std::string now = path != nullptr ? path : "";
+  if (now.rfind(folder + ";", 0) != 0) SetEnvVar("PATH", folder + ";" + now);
+}
+
+}  // namespace
+#endif
+
 LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
                                   const std::function<void()>& after_start,
                                   const std::function<void()>& while_waiting) {
@@ -158,6 +175,10 @@ LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
     return r;
   }
   if (request.is_batch && !PkzipBinary().empty()) {
+#ifdef _WIN32
+    // The command processor runs the batch file itself and looks PKZIP up on PATH.
+    PutZipProgramOnPath();
+#endif
     LaunchRequest real = request;
     for (Command& c : real.commands) {
       const std::string base = BaseUpper(c.program);

@@ -471,6 +471,7 @@ TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
 TEST_F(UpdateE2eTest, UnfinishedUpdateMarkerKeepsTheSavedCatalogueOnlyWhenItWasReplaced) {
   for (const bool replaced : {false, true}) {
     SCOPED_TRACE(replaced ? "replaced" : "not replaced");
+    ASSERT_EQ(chdir((Inst() + "/..").c_str()), 0);  // a current folder cannot be removed
     std::filesystem::remove_all(Inst());
     std::filesystem::create_directories(Inst());
     ASSERT_EQ(chdir(Inst().c_str()), 0);

@@ -12,6 +12,7 @@
 #include "runtime/process_state.h"
 #include "runtime/settings.h"
 #include "tests/engine/faulty_env.h"
+#include "tests/engine/held_file_env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 
@@ -472,9 +473,11 @@ class DbfHeaderTest : public testing::Test {
     bytes[3] = 1;
     WriteFileBytes(dir_.File("hdr.dbf"), bytes);
   }
-  std::string Bytes() { return ReadFileBytes(dir_.File("hdr.dbf")); }
+  std::string Bytes() { return files_.Bytes(dir_.File("hdr.dbf")); }
   uint32_t HeaderCount() { return GetLe32(reinterpret_cast<const uint8_t*>(&Bytes()[4])); }
   ScratchDir dir_;
+  test::HeldFileEnv files_;
+  ScopedEnv files_scope_{&files_};
 };
 
 TEST_F(DbfHeaderTest, ExclusiveAppendRewritesAtFlushAndClose) {

@@ -15,6 +15,7 @@
 #include "runtime/process_state.h"
 #include "tests/engine/counting_fault_env.h"
 #include "tests/engine/faulty_env.h"
+#include "tests/engine/held_file_env.h"
 #include "tests/engine/table_util.h"
 #include "tests/test_util.h"
 
@@ -62,8 +63,10 @@ class MemoTest : public testing::Test {
     EXPECT_TRUE(CurrentArea()->GetRecord(&rec));
     return rec.substr(3);
   }
-  std::string Memo() { return ReadFileBytes(dir_.File("mt.dbt")); }
+  std::string Memo() { return files_.Bytes(dir_.File("mt.dbt")); }
   ScratchDir dir_;
+  test::HeldFileEnv files_;
+  ScopedEnv files_scope_{&files_};
 };
 
 TEST_F(MemoTest, BlockRulesOfShortAndLongTexts) {
@@ -420,7 +423,7 @@ TEST_F(MemoTest, AFailedMemoWriteLeavesTheFieldAsItWas) {
   Make(1);
   ASSERT_TRUE(Put("old"));
   DBCLOSEAREA();
-  test::FaultyEnv env;
+  test::FaultyEnv env(&files_);
   ScopedEnv scoped(&env);
   ASSERT_TRUE(UseTable("mt"));
   env.faults.short_writes = true;
