@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 #ifdef _WIN32
 namespace {
 
-// The number of this scratch folder among those the running test has made.
-int NextScratchIndex() {
+// The number of this folder among those the running test shares with its death tests.
+int NextSharedIndex() {
   static std::string test;
   static int next = 0;
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
@@ -35,14 +35,14 @@ int NextScratchIndex() {
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir(DeathTestChild child) {
   std::error_code ec;
   previous_ = fs::current_path(ec).string();
-  // gtest runs a death test's statement in a new run of the program that replays the
-  // test up to it: there the folders made before the statement are the parent's, which
-  // it names in the environment while they exist.
-  const std::string shared = "PX_SCRATCH_" + std::to_string(NextScratchIndex());
-  if (testing::internal::InDeathTestChild()) {
+  // The parent names a shared folder to its death tests' children in the environment
+  // while the folder exists.
+  const bool share = child == DeathTestChild::kParentsFolder;
+  const std::string shared = share ? "PX_SCRATCH_" + std::to_string(NextSharedIndex()) : "";
+  if (share && testing::internal::InDeathTestChild()) {
     if (const char* parent = std::getenv(shared.c_str()); parent != nullptr && *parent) {
       path_ = parent;
       fs::current_path(path_, ec);
@@ -67,13 +67,13 @@ ScratchDir::ScratchDir() {
   }
   fs::current_path(own_, ec);
   if (ec) std::abort();
-  if (!testing::internal::InDeathTestChild()) {
+  if (share && !testing::internal::InDeathTestChild()) {
     shared_as_ = shared;
     SetEnvVar(shared_as_, own_);
   }
 }
 #else
-ScratchDir::ScratchDir() {
+ScratchDir::ScratchDir(DeathTestChild) {
   char buf[4096];
   previous_ = getcwd(buf, sizeof(buf)) != nullptr ? buf : "/";
   const char* tmp = std::getenv("TMPDIR");

@@ -13,7 +13,14 @@ namespace px::test {
 // lies in TMPDIR or /tmp (Windows: the system's temp folder).
 class ScratchDir {
  public:
-  ScratchDir();
+  // Where a death test's child works on Windows. gtest runs the statement there in a new
+  // run of the program that replays the test up to it, so the folders made before the
+  // statement are made again. A test that looks at what the statement left behind asks
+  // for the parent's folder; every other test keeps the child in a folder of its own,
+  // away from files the parent holds. On Linux the child is a fork and shares the folder.
+  enum class DeathTestChild { kOwnFolder, kParentsFolder };
+
+  explicit ScratchDir(DeathTestChild child = DeathTestChild::kOwnFolder);
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;

@@ -108,7 +108,7 @@ TEST_F(ErrorSysTest, DefaultAndRetryAnswersWriteTheLog) {
 }
 
 TEST_F(ErrorSysTest, LogsGoToTheLogFolderWhateverFolderIsCurrent) {
-  ScratchDir dir;
+  ScratchDir dir(ScratchDir::DeathTestChild::kParentsFolder);
   ScopedErrorLogFolder folder(dir.path());
   std::filesystem::create_directories(dir.File("temp"));
   ASSERT_EQ(GetEnv()->ChangeDir("temp"), 0);
@@ -205,7 +205,7 @@ TEST(ErrorSysDeathTest, UnrecoverableErrorWritesItsTextAndStops) {
       },
       testing::ExitedWithCode(1),
       "\\[Unrecoverable error 9000: \\] Not enough room for index buffer");
-  ScratchDir dir;
+  ScratchDir dir(ScratchDir::DeathTestChild::kParentsFolder);
   EXPECT_EXIT(
       {
         ERRORSYS();
