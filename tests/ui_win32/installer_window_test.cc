@@ -64,10 +64,12 @@ class InstallerWindowTest : public ::testing::Test {
     if (!desktop_.Start(&why)) GTEST_SKIP() << "no desktop for the real-window tests: " << why;
     shots_ = test::ArtefactDir();
     std::filesystem::create_directories(shots_);
-    const char* prefix = std::getenv("WINEPREFIX");
     env_ = desktop_.env();
-    env_.push_back("WINEPREFIX=" + (prefix != nullptr && *prefix != '\0' ? std::string(prefix)
-                                                                         : shots_ + "/wineprefix"));
+    // A prefix of its own, whatever WINEPREFIX says: Wine's server and desktop belong to
+    // the display of the first program of a session, so a server shared with programs
+    // started without this display (other tests running beside it) cannot make windows
+    // here, and ending it at TearDown would end theirs.
+    env_.push_back("WINEPREFIX=" + shots_ + "/wineprefix");
     // No offers to install Wine's .NET and browser parts: they would stand in the way.
     env_.push_back("WINEDEBUG=-all");
     env_.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
