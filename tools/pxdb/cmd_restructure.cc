@@ -92,15 +92,15 @@ class RestructureCommand : public Command {
     }
     // The names as stored, whatever letter case the command line used.
     f->table = env->HostPath(name);
-#ifdef _WIN32
-    // Host paths are full paths there; messages keep the folder as the command line
-    // gave it.
-    f->shown_folder = folder;
-#endif
+    const std::string given_folder = folder;
     SplitPath(f->table, &folder, &file);
     SplitExtension(file, &base, &ext);
     f->folder = folder;
-#ifndef _WIN32
+#ifdef _WIN32
+    // Host paths are full paths there; messages keep the folder as the command line
+    // gave it.
+    f->shown_folder = given_folder;
+#else
     f->shown_folder = folder;
 #endif
     f->has_memo = env->FileExists(folder + base + ".dbt");
