@@ -162,6 +162,39 @@ void PutZipProgramOnPath() {
 }  // namespace
 #endif
 
+namespace {
+
+std::unique_ptr<File> OpenAsTheApplication(const std::string& host_path) {
+  int code = 0;
+  return Env::Default()->OpenFile(host_path, FileAccess::kReadWrite, FileShare::kDenyNone, &code);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+OpenElsewhere::OpenElsewhere(const std::string& host_path)
+    : file_(OpenAsTheApplication(host_path)) {
+  holding_ = file_ != nullptr;
+}
+
+OpenElsewhere::~OpenElsewhere() = default;
+#else
+OpenElsewhere::OpenElsewhere(const std::string& host_path) {
+  other_ = std::make_unique<ForkedProcess>([&](Channel& channel) {
+    const std::unique_ptr<File> f = OpenAsTheApplication(host_path);
+    if (!channel.Send(f != nullptr ? 'y' : 'n')) return 1;
+    channel.Receive(-1);  // until let go
+    return 0;
+  });
+  holding_ = other_->started() && other_->channel().Receive() == 'y';
+}
+
+OpenElsewhere::~OpenElsewhere() {
+  other_->channel().Send('x');
+  other_->Join();
+}
+#endif
+
 LaunchResult RecordingRunner::Run(const LaunchRequest& request, bool wait,
                                   const std::function<void()>& after_start,
                                   const std::function<void()>& while_waiting) {

@@ -21,6 +21,7 @@
 #include "runtime/memvars.h"
 #include "runtime/process.h"
 #include "runtime/value.h"
+#include "tests/forked_process.h"
 #include "tests/test_util.h"
 #include "ui/backend.h"
 #include "ui/console_backend.h"
@@ -143,6 +144,24 @@ class DriverTest : public testing::Test {
 
 // A DriverTest with the path variables of an update from D: into the installation
 // folder published, and a progress display for the phases run by hand.
+// Another workstation holding a file open as the application opens it (read and write,
+// shared) while the object lives. Share modes on POSIX systems are locks, which a process
+// does not hold against itself, so there the holder is a child process; Windows keeps share
+// modes per open, so there an open of this process stands for it.
+class OpenElsewhere {
+ public:
+  explicit OpenElsewhere(const std::string& host_path);
+  ~OpenElsewhere();
+  OpenElsewhere(const OpenElsewhere&) = delete;
+  OpenElsewhere& operator=(const OpenElsewhere&) = delete;
+  bool holding() const { return holding_; }
+
+ private:
+  bool holding_ = false;
+  std::unique_ptr<File> file_;
+  std::unique_ptr<ForkedProcess> other_;
+};
+
 class PathVarsTest : public DriverTest {
  protected:
   PathVarsTest();

@@ -14,7 +14,6 @@
 #include "runtime/dos_path.h"
 #include "runtime/memvars.h"
 #include "tests/app/driver/driver_fixture.h"
-#include "tests/forked_process.h"
 #include "tools/pxdb/catalogue_check.h"
 #include "tools/pxdb/sample_installation.h"
 
@@ -22,6 +21,7 @@ namespace px {
 namespace {
 
 using test::FieldSpec;
+using test::OpenElsewhere;
 using test::ReadFileBytes;
 using test::Row;
 using test::TableData;
@@ -421,10 +421,6 @@ TEST_F(UpdateE2eTest, BackupThatIsNotWholeStopsTheUpdate) {
 }
 
 TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
-#ifdef _WIN32
-  GTEST_SKIP() << "starts a new other workstation per case, which a Windows child, a replay of the "
-                  "test, cannot reach";
-#endif
   Generate(0);
   MakeSampleUpdate();
   // The catalogue, a table the update rebuilds, the quote lines the repairs pack and a
@@ -432,21 +428,11 @@ TEST_F(UpdateE2eTest, FilesInUseElsewhereStopTheUpdateBeforeAnyChange) {
   for (const std::string held : {"indexdef.dbf", "customer.dbf", "cqass.dbf", "tmpquote.dbf"}) {
     SCOPED_TRACE(held);
     const auto before = Files();
-    // Another workstation has the table open, as the application opens it.
-    test::ForkedProcess other([&](test::Channel& channel) {
-      int code = 0;
-      std::unique_ptr<File> f =
-          Env::Default()->OpenFile(Inst(held), FileAccess::kReadWrite, FileShare::kDenyNone, &code);
-      if (!channel.Send(f != nullptr ? 'y' : 'n')) return 1;
-      channel.Receive(-1);
-      return 0;
-    });
-    ASSERT_TRUE(other.started());
-    ASSERT_EQ(other.channel().Receive(), 'y');
     runner_.command_lines.clear();
+    std::optional<OpenElsewhere> other(std::in_place, Inst(held));
+    ASSERT_TRUE(other->holding());
     const std::vector<std::string> lines = RunInstaller();
-    other.channel().Send('x');  // let go
-    other.Join();
+    other.reset();  // let go
 
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "[Alert] " + UpperText(held) +

@@ -21,6 +21,7 @@ namespace px {
 namespace {
 
 using test::FieldSpec;
+using test::OpenElsewhere;
 using test::Row;
 
 // The lines of update.log, without their CR LF.
@@ -184,10 +185,6 @@ TEST_F(UpdateLogTest, CompletedUpdateIsLoggedLineByLine) {
 // How a run that does not complete ends its section: cancelled, refused by a check, or
 // cut short by a folder that cannot be entered.
 TEST_F(UpdateLogTest, OutcomeSaysWhereTheUpdateStopped) {
-#ifdef _WIN32
-  GTEST_SKIP() << "starts a new other workstation per case, which a Windows child, a replay of the "
-                  "test, cannot reach";
-#endif
   MakeScenario();
   const std::string in_use =
       "CUSTOMER.DBF is in use on another workstation. Close ParVex "
@@ -213,21 +210,15 @@ TEST_F(UpdateLogTest, OutcomeSaysWhereTheUpdateStopped) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tail.back());
-    // Another workstation has the table open, as the application opens it.
-    test::ForkedProcess other([&](test::Channel& channel) {
-      int code = 0;
-      std::unique_ptr<File> f =
-          c.hold_customer ? Env::Default()->OpenFile(Inst("customer.dbf"), FileAccess::kReadWrite,
-                                                     FileShare::kDenyNone, &code)
-                          : nullptr;
-      if (!channel.Send('y')) return 1;
-      channel.Receive(-1);
-      return 0;
-    });
-    ASSERT_EQ(other.channel().Receive(), 'y');
-    RunInstaller(c.answer);
-    other.channel().Send('x');
-    other.Join();
+    {
+      // Another workstation has the table open, as the application opens it.
+      std::optional<OpenElsewhere> other;
+      if (c.hold_customer) {
+        other.emplace(Inst("customer.dbf"));
+        ASSERT_TRUE(other->holding());
+      }
+      RunInstaller(c.answer);
+    }
     std::vector<std::string> section = LastSection(LogLines(LogPath()));
     ASSERT_GT(section.size(), c.tail.size());
     EXPECT_TRUE(section.back().starts_with("==== Update ended ")) << section.back();
