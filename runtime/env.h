@@ -32,6 +32,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace px {
@@ -169,6 +170,33 @@ class ScopedEnv {
 
  private:
   Env* previous_;
+};
+
+// A File that forwards every call to another it owns; derive from it to change a few
+// calls.
+class FileWrapper : public File {
+ public:
+  explicit FileWrapper(std::unique_ptr<File> target) : target_(std::move(target)) {}
+  File* target() const { return target_.get(); }
+
+  int64_t ReadAt(uint64_t offset, void* buf, size_t n) override {
+    return target_->ReadAt(offset, buf, n);
+  }
+  int64_t WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    return target_->WriteAt(offset, buf, n);
+  }
+  int64_t Size() override { return target_->Size(); }
+  bool Truncate(uint64_t size) override { return target_->Truncate(size); }
+  bool Sync() override { return target_->Sync(); }
+  bool Lock(uint64_t offset, uint64_t length, bool exclusive, bool wait) override {
+    return target_->Lock(offset, length, exclusive, wait);
+  }
+  bool Unlock(uint64_t offset, uint64_t length) override { return target_->Unlock(offset, length); }
+  int os_error() const override { return target_->os_error(); }
+  const std::string& host_path() const override { return target_->host_path(); }
+
+ private:
+  std::unique_ptr<File> target_;
 };
 
 // An Env that forwards every call to another; derive from it to change a few calls.

@@ -17,34 +17,25 @@ struct Faults {
   int opens = 0;                // OpenFile calls seen
 };
 
-class FaultyFile : public File {
+class FaultyFile : public FileWrapper {
  public:
   FaultyFile(std::unique_ptr<File> target, Faults* faults)
-      : target_(std::move(target)), faults_(faults) {}
+      : FileWrapper(std::move(target)), faults_(faults) {}
   int64_t ReadAt(uint64_t offset, void* buf, size_t n) override {
     if (faults_->short_reads && n > 1) n -= 1;
-    return target_->ReadAt(offset, buf, n);
+    return target()->ReadAt(offset, buf, n);
   }
   int64_t WriteAt(uint64_t offset, const void* buf, size_t n) override {
     if (faults_->short_writes && n > 0) {
-      return target_->WriteAt(offset, buf, n - 1);
+      return target()->WriteAt(offset, buf, n - 1);
     }
-    return target_->WriteAt(offset, buf, n);
+    return target()->WriteAt(offset, buf, n);
   }
-  int64_t Size() override { return target_->Size(); }
-  bool Truncate(uint64_t size) override { return target_->Truncate(size); }
-  bool Sync() override { return target_->Sync(); }
-  bool Lock(uint64_t offset, uint64_t length, bool exclusive, bool wait) override {
-    return target_->Lock(offset, length, exclusive, wait);
-  }
-  bool Unlock(uint64_t offset, uint64_t length) override { return target_->Unlock(offset, length); }
   int os_error() const override {
-    return faults_->short_writes ? kOsDiskFull : target_->os_error();
+    return faults_->short_writes ? kOsDiskFull : target()->os_error();
   }
-  const std::string& host_path() const override { return target_->host_path(); }
 
  private:
-  std::unique_ptr<File> target_;
   Faults* faults_;
 };
 

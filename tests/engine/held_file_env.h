@@ -41,31 +41,15 @@ class HeldFileEnv : public EnvWrapper {
   }
 
  private:
-  class HeldFile : public File {
+  class HeldFile : public FileWrapper {
    public:
     HeldFile(std::unique_ptr<File> f, std::shared_ptr<std::set<HeldFile*>> open)
-        : f_(std::move(f)), open_(std::move(open)) {
+        : FileWrapper(std::move(f)), open_(std::move(open)) {
       open_->insert(this);
     }
     ~HeldFile() override { open_->erase(this); }
-    int64_t ReadAt(uint64_t offset, void* buf, size_t n) override {
-      return f_->ReadAt(offset, buf, n);
-    }
-    int64_t WriteAt(uint64_t offset, const void* buf, size_t n) override {
-      return f_->WriteAt(offset, buf, n);
-    }
-    int64_t Size() override { return f_->Size(); }
-    bool Truncate(uint64_t size) override { return f_->Truncate(size); }
-    bool Sync() override { return f_->Sync(); }
-    bool Lock(uint64_t offset, uint64_t length, bool exclusive, bool wait) override {
-      return f_->Lock(offset, length, exclusive, wait);
-    }
-    bool Unlock(uint64_t offset, uint64_t length) override { return f_->Unlock(offset, length); }
-    int os_error() const override { return f_->os_error(); }
-    const std::string& host_path() const override { return f_->host_path(); }
 
    private:
-    std::unique_ptr<File> f_;
     std::shared_ptr<std::set<HeldFile*>> open_;
   };
 
